@@ -1,0 +1,80 @@
+// Two sorted, extended-selection list boxes in a plain window; tests drive them with LB_* messages.
+#include "list_host.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char kHostClass[] = "QuimbleListHost";
+constexpr DWORD kListStyle =
+    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL;
+
+void RegisterHostClass()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kHostClass;
+    RegisterClassA(&wc);  // fails harmlessly when an earlier host registered it
+}
+
+void CreateList(HWND parent, int id, int x)
+{
+    HWND list = CreateWindowExA(WS_EX_STATICEDGE, "LISTBOX", "", kListStyle, x, 10, 180, 200, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+    EXPECT_NE(nullptr, list) << "CreateWindowExA(LISTBOX " << id << ")";
+}
+
+std::string ItemText(HWND list, int index)
+{
+    char text[256] = {};
+    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+}  // namespace
+
+ListHost::ListHost()
+{
+    RegisterHostClass();
+    window_ = CreateWindowExA(0, kHostClass, "List host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 420, 260, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+    EXPECT_NE(nullptr, window_) << "CreateWindowExA(" << kHostClass << ")";
+    CreateList(window_, kActiveListId, 10);
+    CreateList(window_, kHiddenListId, 220);
+    SetForegroundWindow(window_);
+}
+
+ListHost::~ListHost()
+{
+    DestroyWindow(window_);
+}
+
+void ListHost::Add(int listId, const std::string& name) const
+{
+    SendMessageA(List(listId), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+}
+
+void ListHost::Select(int listId, int index) const
+{
+    SendMessageA(List(listId), LB_SETSEL, TRUE, index);
+}
+
+std::vector<std::string> ListHost::Items(int listId) const
+{
+    std::vector<std::string> items;
+    const int count = static_cast<int>(SendMessageA(List(listId), LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i)
+        items.push_back(ItemText(List(listId), i));
+    return items;
+}
+
+std::vector<std::string> ListHost::SelectedItems(int listId) const
+{
+    std::vector<std::string> items;
+    const int count = static_cast<int>(SendMessageA(List(listId), LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i)
+        if (SendMessageA(List(listId), LB_GETSEL, i, 0) > 0)
+            items.push_back(ItemText(List(listId), i));
+    return items;
+}

@@ -1,0 +1,64 @@
+// A thread-local CBT hook sees each dialog as it is activated; a message box is read and answered with IDOK.
+#include "message_box_recorder.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+
+namespace {
+
+thread_local MessageBoxRecorder* activeRecorder = nullptr;
+
+std::string WindowText(HWND window)
+{
+    char buffer[4096] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+}  // namespace
+
+MessageBoxRecorder::MessageBoxRecorder(std::vector<DLGPROC> ownDialogProcs)
+    : ownDialogProcs_(std::move(ownDialogProcs)), outer_(activeRecorder)
+{
+    hook_ = SetWindowsHookExA(WH_CBT, HookProc, nullptr, GetCurrentThreadId());
+    if (!hook_)
+        ADD_FAILURE() << "SetWindowsHookExA(WH_CBT) failed, error " << GetLastError();
+    activeRecorder = this;
+}
+
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+    activeRecorder = outer_;
+    for (const RecordedBox& box : boxes_)
+        ADD_FAILURE() << "unexpected message box \"" << box.title << "\": " << box.text;
+}
+
+std::vector<RecordedBox> MessageBoxRecorder::Take()
+{
+    return std::exchange(boxes_, {});
+}
+
+void MessageBoxRecorder::Record(HWND box)
+{
+    char text[4096] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    boxes_.push_back(RecordedBox{GetWindow(box, GW_OWNER), WindowText(box), text});
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+LRESULT CALLBACK MessageBoxRecorder::HookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    MessageBoxRecorder* recorder = activeRecorder;
+    if (recorder && code == HCBT_ACTIVATE) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        char className[32] = {};
+        GetClassNameA(window, className, sizeof className);
+        auto proc = reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC));
+        const auto& own = recorder->ownDialogProcs_;
+        if (lstrcmpA(className, "#32770") == 0 && std::find(own.begin(), own.end(), proc) == own.end())
+            recorder->Record(window);
+    }
+    return CallNextHookEx(recorder ? recorder->hook_ : nullptr, code, wParam, lParam);
+}

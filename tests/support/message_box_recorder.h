@@ -1,0 +1,35 @@
+// Watches the calling thread for message boxes, records each one and closes it, so no test blocks on a box.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+struct RecordedBox {
+    HWND owner = nullptr;
+    std::string title;
+    std::string text;
+};
+
+class MessageBoxRecorder {
+public:
+    // Dialogs whose procedure is one of ownDialogProcs are the test's own windows, not message boxes.
+    explicit MessageBoxRecorder(std::vector<DLGPROC> ownDialogProcs = {});
+    // Unhooks; every box that was recorded but never taken fails the test as unexpected.
+    ~MessageBoxRecorder();
+
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    // The boxes shown since the last call, in order; the recorder forgets them.
+    std::vector<RecordedBox> Take();
+
+private:
+    static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+    void Record(HWND box);
+
+    std::vector<DLGPROC> ownDialogProcs_;
+    std::vector<RecordedBox> boxes_;
+    HHOOK hook_ = nullptr;
+    MessageBoxRecorder* outer_ = nullptr;
+};

@@ -1,0 +1,38 @@
+// Whole registry trees as values: seed a key from one, read a key into one, compare and print them.
+#pragma once
+
+#include <windows.h>
+#include <map>
+#include <ostream>
+#include <string>
+
+struct RegistryValue {
+    DWORD type = REG_NONE;
+    std::string data;  // raw bytes as stored
+
+    bool operator==(const RegistryValue& other) const { return type == other.type && data == other.data; }
+};
+
+struct RegistryTree {
+    std::map<std::string, RegistryValue> values;
+    std::map<std::string, RegistryTree> subkeys;
+
+    bool operator==(const RegistryTree& other) const
+    {
+        return values == other.values && subkeys == other.subkeys;
+    }
+    bool operator!=(const RegistryTree& other) const { return !(*this == other); }
+
+    RegistryTree& Value(const std::string& name, DWORD type, const std::string& data);
+    RegistryTree& String(const std::string& name, const std::string& text);  // REG_SZ with its terminator
+    RegistryTree& Dword(const std::string& name, DWORD number);
+    RegistryTree& Subkey(const std::string& name, const RegistryTree& tree);
+};
+
+// Creates root\path (and its parents) and writes the tree into it.
+void WriteTree(HKEY root, const std::string& path, const RegistryTree& tree);
+// Reads every value and subkey under root\path; an absent key reads as an empty tree.
+RegistryTree ReadTree(HKEY root, const std::string& path);
+bool KeyExists(HKEY root, const std::string& path);
+
+void PrintTo(const RegistryTree& tree, std::ostream* os);
