@@ -1,0 +1,1 @@
+#include "held_exception.h"

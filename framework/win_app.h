@@ -1,0 +1,64 @@
+// The application object: window map, per-thread hand-over records, default window class and message loop.
+#pragma once
+
+#include <windows.h>
+#include <map>
+#include <vector>
+
+namespace Wfx {
+
+class CWnd;
+
+// One per thread that creates windows through the framework; hands the object being created to its window's
+// first message.
+struct ThreadRecord {
+    CWnd* pendingWindow;
+};
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    virtual BOOL OnStartup();
+    virtual int PumpMessages();
+
+    int Execute();
+
+    CWnd* FindInMap(HWND window);
+    ThreadRecord* AcquireThreadRecord();
+
+    HINSTANCE GetInstanceHandle() const { return instanceHandle; }
+    HINSTANCE GetResourceHandle() const { return resourceHandle; }
+    DWORD GetTlsIndex() const { return tlsIndex; }
+    WNDPROC GetDefaultWindowProc() const { return defaultWindowProc; }
+
+private:
+    friend class CWnd;  // AddToMap and RemoveFromMap change the map under its lock
+
+    // Ordered by the handle's value as an unsigned 32-bit number.
+    struct HandleOrder {
+        bool operator()(HWND a, HWND b) const
+        {
+            return reinterpret_cast<UINT_PTR>(a) < reinterpret_cast<UINT_PTR>(b);
+        }
+    };
+
+    void DefaultClass();
+
+    CRITICAL_SECTION mapLock;
+    HINSTANCE instanceHandle;
+    HINSTANCE resourceHandle;
+    std::map<HWND, CWnd*, HandleOrder> windowMap;
+    std::vector<ThreadRecord*> threadRecords;
+    DWORD tlsIndex;
+    WNDPROC defaultWindowProc;
+};
+
+// The live application object, or null when there is none.
+CWinApp* CurrentApp();
+
+}  // namespace Wfx
