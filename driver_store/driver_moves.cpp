@@ -1,0 +1,169 @@
+// Moving whole entry trees between the locations, keeping the lists in step, and saying what was not done.
+#include "driver_moves.h"
+
+#include "driver_entries.h"
+#include "registry_calls.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kActiveListId = 124;
+constexpr int kHiddenListId = 121;
+constexpr int kListTextBufferSize = 256;
+
+constexpr char kTitle[] = "ASIO Quimble";
+constexpr char kCouldNotOpen[] = "Could not open registry keys!";
+constexpr char kNothingSelectedToHide[] =
+    "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
+    "Hit the \"Help\" button for further information on how to use this utility.";
+constexpr char kNothingSelectedToRestore[] =
+    "Select one ore more devices in the \"Disabled Devices\" list before hitting the \"<<\" button.\n"
+    "Hit the \"Help\" button for further information on how to use this utility.";
+constexpr char kNamesTaken[] =
+    "These devices were left where they are, because the other list already has a device of the same name:\n";
+
+void ShowMessage(const char* text)
+{
+    MessageBoxA(GetForegroundWindow(), text, kTitle, MB_OK);
+}
+
+bool CreateSubkey(HKEY parent, const char* name, RegistryKey& key, DWORD* disposition)
+{
+    const LONG rc = registryCalls.createKeyEx(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
+                                              disposition);
+    return rc == ERROR_SUCCESS;
+}
+
+// Puts back, from the complete copy, whatever a failed delete had already removed from the source entry.
+bool RestoreFromCopy(HKEY source, HKEY destination, const char* name)
+{
+    RegistryKey restored;
+    if (!CreateSubkey(source, name, restored, nullptr))
+        return false;
+    return registryCalls.copyKey(destination, name, restored.Get(), 0) == ERROR_SUCCESS;
+}
+
+void AddListItem(HWND dialog, int listId, const char* text)
+{
+    SendDlgItemMessageA(dialog, listId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void ShowNamesTaken(const std::vector<std::string>& names)
+{
+    std::string text = kNamesTaken;
+    // Collected during the downward walk; shown in list order.
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        text += "\n" + *name;
+    ShowMessage(text.c_str());
+}
+
+void MoveSelectedBetweenLocations(HWND dialog, bool hide)
+{
+    RegistryKey active;
+    RegistryKey hidden;
+    if (!OpenLocations(active, hidden)) {
+        ShowMessage(kCouldNotOpen);
+        return;
+    }
+    const bool anySelected = hide ? MoveSelected(active.Get(), hidden.Get(), dialog, kActiveListId, kHiddenListId)
+                                  : MoveSelected(hidden.Get(), active.Get(), dialog, kHiddenListId, kActiveListId);
+    if (!anySelected)
+        ShowMessage(hide ? kNothingSelectedToHide : kNothingSelectedToRestore);
+    active.Close();
+    hidden.Close();
+}
+
+}  // namespace
+
+bool OpenLocations(RegistryKey& active, RegistryKey& hidden)
+{
+    const LONG activeOpened =
+        registryCalls.openKeyEx(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, KEY_ALL_ACCESS, active.Receive());
+    // Tried even when the active location failed: a move command always brings the hidden location into being.
+    const LONG hiddenOpened = registryCalls.createKeyEx(HKEY_LOCAL_MACHINE, kHiddenLocationPath, 0, nullptr, 0,
+                                                        KEY_ALL_ACCESS, nullptr, hidden.Receive(), nullptr);
+    if (activeOpened == ERROR_SUCCESS && hiddenOpened == ERROR_SUCCESS)
+        return true;
+    active.Close();
+    hidden.Close();
+    return false;
+}
+
+MoveResult MoveEntry(HKEY source, HKEY destination, const char* name)
+{
+    RegistryKey copy;
+    DWORD disposition = 0;
+    if (!CreateSubkey(destination, name, copy, &disposition))
+        return MoveResult::Failed;
+    // Copying into a subkey that was already there would merge two registrations into one.
+    if (disposition != REG_CREATED_NEW_KEY)
+        return MoveResult::NameTaken;
+
+    const LONG copied = registryCalls.copyKey(source, name, copy.Get(), 0);
+    copy.Close();
+    if (copied != ERROR_SUCCESS) {
+        // A partial copy must not stay behind looking like a registration; the source is untouched. Should this
+        // delete fail as well, nothing is left to try, and the entry still counts as not moved.
+        registryCalls.deleteKey(destination, name);
+        return MoveResult::Failed;
+    }
+
+    if (registryCalls.deleteKey(source, name) == ERROR_SUCCESS)
+        return MoveResult::Moved;
+    // A failed delete may have removed part of the source already, so it is rebuilt before the copy goes.
+    if (!RestoreFromCopy(source, destination, name))
+        return MoveResult::LeftInBoth;
+    if (registryCalls.deleteKey(destination, name) != ERROR_SUCCESS)
+        return MoveResult::LeftInBoth;
+    return MoveResult::Failed;
+}
+
+bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId)
+{
+    HWND sourceList = GetDlgItem(dialog, sourceListId);
+    const LRESULT count = SendMessageA(sourceList, LB_GETCOUNT, 0, 0);
+    if (count <= 0)
+        return false;
+
+    bool anySelected = false;
+    std::vector<std::string> namesTaken;
+    // Downwards, so deleting a moved item leaves the indices still to visit valid.
+    for (LRESULT index = count - 1; index >= 0; --index) {
+        if (SendMessageA(sourceList, LB_GETSEL, index, 0) <= 0)
+            continue;
+        // Counted before anything is tried, so a selected item that fails to move does not read as "nothing selected".
+        anySelected = true;
+        char text[kListTextBufferSize] = {};
+        if (SendMessageA(sourceList, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text)) == LB_ERR)
+            continue;
+        switch (MoveEntry(source, destination, text)) {
+        case MoveResult::Moved:
+            AddListItem(dialog, destinationListId, text);
+            SendMessageA(sourceList, LB_DELETESTRING, index, 0);
+            break;
+        case MoveResult::LeftInBoth:
+            AddListItem(dialog, destinationListId, text);
+            break;
+        case MoveResult::NameTaken:
+            namesTaken.push_back(text);
+            break;
+        case MoveResult::Failed:
+            break;
+        }
+    }
+    if (!namesTaken.empty())
+        ShowNamesTaken(namesTaken);
+    return anySelected;
+}
+
+void HideSelected(HWND dialog)
+{
+    MoveSelectedBetweenLocations(dialog, true);
+}
+
+void RestoreSelected(HWND dialog)
+{
+    MoveSelectedBetweenLocations(dialog, false);
+}

@@ -1,0 +1,21 @@
+// Moving driver entries between the active and the hidden location: the ">>" and "<<" commands.
+#pragma once
+
+#include "registry_key.h"
+
+#include <windows.h>
+
+enum class MoveResult {
+    Moved,       // the entry is now in the destination only
+    NameTaken,   // the destination already had a subkey of that name; neither location was touched
+    Failed,      // nothing changed: the entry is still in the source only
+    LeftInBoth,  // copied, but the source could be neither deleted nor put back whole: both locations hold it
+};
+
+// Opens the active location and opens or creates the hidden one; on failure neither stays open.
+bool OpenLocations(RegistryKey& active, RegistryKey& hidden);
+MoveResult MoveEntry(HKEY source, HKEY destination, const char* name);
+// Moves the selected items of one list; true when at least one item was selected.
+bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId);
+void HideSelected(HWND dialog);
+void RestoreSelected(HWND dialog);

@@ -1,0 +1,169 @@
+// Which subkeys count as driver entries, and listing a location into a real list box.
+#include "driver_entries.h"
+#include "driver_trees.h"
+#include "list_host.h"
+#include "registry_faults.h"
+#include "registry_key.h"
+#include "registry_sandbox.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <iostream>
+#include <iterator>
+#include <set>
+
+namespace {
+
+struct EntryCase {
+    std::string name;
+    RegistryTree tree;
+    bool isEntry;
+};
+
+std::vector<EntryCase> EntryCases()
+{
+    RegistryTree manyValues;
+    for (int i = 0; i < 40; ++i)
+        manyValues.Dword("A" + std::to_string(i), i);
+    return {
+        // Any type and any content of the CLSID value will do.
+        {"Plain", RegistryTree().String("CLSID", "{0A1B2C3D-0000-0000-0000-000000000001}"), true},
+        {"Empty string", RegistryTree().Value("CLSID", REG_SZ, ""), true},
+        {"Dword", RegistryTree().Dword("CLSID", 7), true},
+        {"No data", RegistryTree().Value("CLSID", REG_NONE, ""), true},
+        {"Among many", RegistryTree(manyValues).Dword("CLSID", 1).Dword("ZZZ", 2), true},
+        // The name must match exactly, letter case included.
+        {"Lower case", RegistryTree().String("clsid", "{x}"), false},
+        {"Capitalised", RegistryTree().String("Clsid", "{x}"), false},
+        {"Longer", RegistryTree().String("CLSID2", "{x}"), false},
+        {"Shorter", RegistryTree().String("CLSI", "{x}"), false},
+        {"Trailing space", RegistryTree().String("CLSID ", "{x}"), false},
+        {"Default holds it", RegistryTree().String("", "CLSID"), false},
+        // It must be the subkey's own value, not a deeper one.
+        {"No values", RegistryTree(), false},
+        {"Only deeper", RegistryTree().Subkey("Inner", RegistryTree().String("CLSID", "{x}")), false},
+    };
+}
+
+void OpenActive(RegistryKey& location)
+{
+    const LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActivePath, 0, KEY_ALL_ACCESS, location.Receive());
+    ASSERT_EQ(ERROR_SUCCESS, rc) << "RegOpenKeyExA(HKLM, \"" << kActivePath << "\")";
+}
+
+TEST(DriverEntries, AreTheSubkeysWithAValueNamedExactlyCLSID)
+{
+    RegistrySandbox sandbox;
+    RegistryTree active;
+    std::vector<std::string> expected;
+    for (const EntryCase& row : EntryCases()) {
+        active.Subkey(row.name, row.tree);
+        if (row.isEntry)
+            expected.push_back(row.name);
+    }
+    // The location's own CLSID value makes nothing an entry.
+    active.String("CLSID", "{x}");
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, active);
+    RegistryKey location;
+    ASSERT_NO_FATAL_FAILURE(OpenActive(location));
+
+    for (const EntryCase& row : EntryCases())
+        EXPECT_EQ(row.isEntry, SubkeyHasValue(location.Get(), row.name.c_str(), "CLSID")) << row.name;
+    EXPECT_EQ(Sorted(expected), Sorted(ListDriverEntries(location.Get())));
+
+    ListHost host;
+    FillDriverList(location.Get(), host.Window(), kActiveListId);
+    EXPECT_EQ(Sorted(expected), host.Items(kActiveListId));
+    EXPECT_TRUE(host.Items(kHiddenListId).empty());
+}
+
+TEST(DriverEntries, SubkeyHasValueLooksForTheNameItIsGiven)
+{
+    RegistrySandbox sandbox;
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath,
+              RegistryTree().Subkey("Synth", RegistryTree().String("clsid", "{x}").Dword("Rate", 1)));
+    RegistryKey location;
+    ASSERT_NO_FATAL_FAILURE(OpenActive(location));
+    EXPECT_TRUE(SubkeyHasValue(location.Get(), "Synth", "clsid"));
+    EXPECT_TRUE(SubkeyHasValue(location.Get(), "Synth", "Rate"));
+    EXPECT_FALSE(SubkeyHasValue(location.Get(), "Synth", "CLSID"));
+    EXPECT_FALSE(SubkeyHasValue(location.Get(), "Missing", "clsid"));
+}
+
+TEST(DriverEntries, NamesUpTo254CharactersAreListed)
+{
+    RegistrySandbox sandbox;
+    const std::string name253(253, 'a');
+    const std::string name254(254, 'b');
+    const std::string name255(255, 'c');
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath,
+              RegistryTree()
+                  .Subkey(name253, RegistryTree().String("CLSID", "{x}"))
+                  .Subkey(name254, RegistryTree().String("CLSID", "{x}")));
+    RegistryKey location;
+    ASSERT_NO_FATAL_FAILURE(OpenActive(location));
+    RegistryKey longest;
+    const LONG rc = RegCreateKeyExA(location.Get(), name255.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    longest.Receive(), nullptr);
+    if (rc != ERROR_SUCCESS)
+        GTEST_SKIP() << "this registry refuses a subkey name of 255 characters: " << rc;
+    WriteTree(location.Get(), name255, RegistryTree().String("CLSID", "{x}"));
+    ASSERT_TRUE(KeyExists(location.Get(), name255));
+
+    EXPECT_EQ((std::vector<std::string>{name253, name254}), Sorted(ListDriverEntries(location.Get())));
+}
+
+// Whatever single call fails while listing, the list shows only real entries, each once, and loses at most the one
+// entry the failed call was about (all of them when the location itself cannot be queried).
+TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
+{
+    RegistrySandbox sandbox;
+    RegistryTree active;
+    for (const char* name : {"Alpha", "Bravo", "Charlie", "Delta"})
+        active.Subkey(name, DriverTree(name));
+    active.Subkey("Lower", RegistryTree().String("clsid", "{x}").Dword("Other", 1))
+        .Subkey("Deeper", RegistryTree().Dword("Other", 1).Subkey("Inner", RegistryTree().String("CLSID", "{x}")));
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, active);
+    const std::vector<std::string> entries = DriverNames(active);
+    RegistryKey location;
+    ASSERT_NO_FATAL_FAILURE(OpenActive(location));
+
+    int callCount = 0;
+    {
+        ListHost host;
+        RegistryFaults faults;
+        FillDriverList(location.Get(), host.Window(), kActiveListId);
+        callCount = static_cast<int>(faults.Calls().size());
+        EXPECT_EQ(entries, host.Items(kActiveListId));
+        EXPECT_EQ("RegQueryInfoKeyA", faults.Calls().front());
+        EXPECT_EQ(6, faults.CountOf("RegOpenKeyExA"));
+    }
+    std::cout << "listing sweep: " << callCount << " injection points\n";
+
+    for (int k = 1; k <= callCount; ++k) {
+        ListHost host;
+        std::string failed;
+        {
+            RegistryFaults faults;
+            faults.FailCallNumber(k);
+            FillDriverList(location.Get(), host.Window(), kActiveListId);
+            failed = faults.Calls().at(k - 1);
+            EXPECT_TRUE(faults.OpenKeys().empty()) << "call " << k << " " << failed << ": a key was left open";
+            EXPECT_EQ(0, faults.StrayCloses()) << "call " << k << " " << failed;
+        }
+        const std::vector<std::string> listed = host.Items(kActiveListId);
+        std::vector<std::string> missing;
+        std::set_difference(entries.begin(), entries.end(), listed.begin(), listed.end(), std::back_inserter(missing));
+        EXPECT_TRUE(std::includes(entries.begin(), entries.end(), listed.begin(), listed.end()))
+            << "call " << k << " " << failed << " listed " << ::testing::PrintToString(listed);
+        EXPECT_EQ(listed.size(), std::set<std::string>(listed.begin(), listed.end()).size())
+            << "call " << k << " " << failed << " listed a name twice";
+        if (k == 1)
+            EXPECT_TRUE(listed.empty()) << failed;
+        else
+            EXPECT_LE(missing.size(), 1u) << "call " << k << " " << failed << " lost "
+                                          << ::testing::PrintToString(missing);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// A hide and a restore with each of their registry calls failing in turn: no driver entry may be lost or half-copied.
+#include "driver_moves.h"
+#include "driver_trees.h"
+#include "list_host.h"
+#include "message_box_recorder.h"
+#include "registry_faults.h"
+#include "registry_sandbox.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <iostream>
+#include <set>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const Names kSelected = {"Alpha", "Charlie", "Echo"};
+
+struct Direction {
+    const char* label;
+    void (*command)(HWND);
+    int sourceListId;
+    RegistryTree Locations::*source;
+    RegistryTree Locations::*destination;
+};
+
+const Direction kHide = {"hide", HideSelected, kActiveListId, &Locations::active, &Locations::hidden};
+const Direction kRestore = {"restore", RestoreSelected, kHiddenListId, &Locations::hidden, &Locations::active};
+
+// The three selected entries start in the direction's source, beside unselected entries and a subkey that is no entry.
+Locations SweepStart(const Direction& direction)
+{
+    Locations start;
+    start.hiddenExists = true;
+    for (const std::string& name : kSelected)
+        (start.*direction.source).Subkey(name, DriverTree(name));
+    for (const char* name : {"Bravo", "Delta"})
+        start.active.Subkey(name, DriverTree(name));
+    start.active.Subkey("Not A Driver", RegistryTree().Dword("Level", 3).Subkey("Inner", DriverTree("inner")));
+    start.hidden.Subkey("Foxtrot", DriverTree("Foxtrot"));
+    return start;
+}
+
+// Every entry that existed is complete in at least one location, and every subkey there is a complete copy.
+::testing::AssertionResult KeepsEveryEntryWhole(const Locations& before, const Locations& after)
+{
+    std::map<std::string, RegistryTree> original = before.active.subkeys;
+    original.insert(before.hidden.subkeys.begin(), before.hidden.subkeys.end());
+    for (const auto& [name, tree] : original) {
+        const auto inActive = after.active.subkeys.find(name);
+        const auto inHidden = after.hidden.subkeys.find(name);
+        const bool whole = (inActive != after.active.subkeys.end() && inActive->second == tree) ||
+                           (inHidden != after.hidden.subkeys.end() && inHidden->second == tree);
+        if (!whole)
+            return ::testing::AssertionFailure() << "\"" << name << "\" is complete in neither location";
+    }
+    for (const RegistryTree* location : {&after.active, &after.hidden}) {
+        for (const auto& [name, tree] : location->subkeys) {
+            const auto found = original.find(name);
+            if (found == original.end() || found->second != tree)
+                return ::testing::AssertionFailure() << "\"" << name << "\" is not a complete copy:"
+                                                     << ::testing::PrintToString(tree);
+        }
+        if (!location->values.empty())
+            return ::testing::AssertionFailure() << "a location gained values";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult ListsShowTheLocations(const ListHost& host, const Locations& after)
+{
+    for (const auto& [listId, location] : {std::pair{kActiveListId, &after.active}, {kHiddenListId, &after.hidden}}) {
+        const Names items = host.Items(listId);
+        if (items != DriverNames(*location))
+            return ::testing::AssertionFailure() << "list " << listId << " shows " << ::testing::PrintToString(items)
+                                                 << ", the location holds "
+                                                 << ::testing::PrintToString(DriverNames(*location));
+    }
+    return ::testing::AssertionSuccess();
+}
+
+struct SweepRun {
+    Names calls;
+    std::string failedCall;
+};
+
+// One command in a fresh sandbox and list host, with the given call numbers failing; checks the invariant.
+SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
+{
+    RegistrySandbox sandbox;
+    const Locations start = SweepStart(direction);
+    WriteLocations(start);
+    ListHost host;
+    FillListsFromRegistry(host);
+    for (const std::string& name : kSelected)
+        SelectByName(host, direction.sourceListId, name);
+    MessageBoxRecorder recorder;
+
+    SweepRun run;
+    {
+        RegistryFaults faults;
+        for (int number : failing)
+            faults.FailCallNumber(number);
+        direction.command(host.Window());
+        run.calls = faults.Calls();
+        if (!failing.empty())
+            run.failedCall = run.calls.at(*failing.begin() - 1);
+        EXPECT_TRUE(faults.OpenKeys().empty()) << faults.OpenKeys().size() << " keys left open";
+        EXPECT_EQ(0, faults.StrayCloses());
+    }
+
+    const Locations after = ReadLocations();
+    EXPECT_TRUE(KeepsEveryEntryWhole(start, after));
+    EXPECT_TRUE(ListsShowTheLocations(host, after));
+
+    const std::vector<RecordedBox> boxes = recorder.Take();
+    const bool openingFailed = !failing.empty() && *failing.begin() <= 2;
+    if (openingFailed) {
+        EXPECT_EQ(1u, boxes.size());
+        if (!boxes.empty()) {
+            EXPECT_EQ("Could not open registry keys!", boxes[0].text);
+        }
+        EXPECT_EQ(start.active, after.active);
+        EXPECT_EQ(start.hidden, after.hidden);
+        return run;
+    }
+    EXPECT_TRUE(boxes.empty()) << boxes.size() << " boxes, the first: " << boxes.front().text;
+    // A failure stops only the entry it hit: the walk goes on, and what did not move stays selected.
+    Names notMoved;
+    for (const std::string& name : kSelected)
+        if ((after.*direction.source).subkeys.count(name))
+            notMoved.push_back(name);
+    EXPECT_LE(notMoved.size(), failing.empty() ? 0u : 1u) << ::testing::PrintToString(notMoved);
+    EXPECT_EQ(notMoved, host.SelectedItems(direction.sourceListId));
+    return run;
+}
+
+void Sweep(const Direction& direction)
+{
+    SweepRun clean;
+    {
+        SCOPED_TRACE(std::string(direction.label) + ", no failure");
+        clean = RunCommand(direction, {});
+    }
+    const int callCount = static_cast<int>(clean.calls.size());
+    ASSERT_EQ(3, std::count(clean.calls.begin(), clean.calls.end(), "SHCopyKeyA"));
+    ASSERT_EQ(3, std::count(clean.calls.begin(), clean.calls.end(), "SHDeleteKeyA"));
+    ASSERT_EQ(3 + 2, std::count(clean.calls.begin(), clean.calls.end(), "RegCloseKey"))
+        << "each destination subkey and both locations are closed";
+    ASSERT_GE(callCount, 2 + 3 * 3) << "open both locations, then create, copy and delete per entry";
+    ASSERT_LE(callCount, 40);
+    std::cout << direction.label << " sweep: " << callCount << " injection points\n";
+
+    for (int k = 1; k <= callCount; ++k) {
+        SCOPED_TRACE(std::string(direction.label) + ", failing call " + std::to_string(k) + " " + clean.calls[k - 1]);
+        const SweepRun run = RunCommand(direction, {k});
+        EXPECT_EQ(clean.calls[k - 1], run.failedCall) << "the calls before the failure differ from the clean run";
+    }
+}
+
+TEST(MoveFaultSweep, HideKeepsEveryEntryWholeWhicheverCallFails)
+{
+    Sweep(kHide);
+}
+
+TEST(MoveFaultSweep, RestoreKeepsEveryEntryWholeWhicheverCallFails)
+{
+    Sweep(kRestore);
+}
+
+// The Part's edge case, with the partial copy cleared away: the item stays selected, and nothing is said.
+TEST(MoveFaultSweep, FailedCopyOfTheOnlySelectedEntryIsSilent)
+{
+    RegistrySandbox sandbox;
+    Locations start;
+    start.active.Subkey("Alpha", DriverTree("Alpha")).Subkey("Bravo", DriverTree("Bravo"));
+    WriteLocations(start);
+    ListHost host;
+    FillListsFromRegistry(host);
+    SelectByName(host, kActiveListId, "Bravo");
+    MessageBoxRecorder recorder;
+    {
+        RegistryFaults faults;
+        faults.FailCall("SHCopyKeyA", 1);
+        HideSelected(host.Window());
+    }
+    EXPECT_TRUE(recorder.Take().empty());
+    const Locations after = ReadLocations();
+    EXPECT_EQ(start.active, after.active);
+    EXPECT_TRUE(after.hiddenExists);
+    EXPECT_EQ(RegistryTree(), after.hidden);
+    EXPECT_EQ((Names{"Bravo"}), host.SelectedItems(kActiveListId));
+    EXPECT_TRUE(host.Items(kHiddenListId).empty());
+}
+
+// Only when putting back a half-deleted source fails too do both locations keep the entry, and both lists show it.
+TEST(MoveFaultSweep, FailedUndoLeavesTheEntryInBothLists)
+{
+    struct Case {
+        const char* label;
+        const char* secondFailure;
+        int occurrence;
+    };
+    // The first call of a kind belongs to opening the locations or to the first move; the undo's are later ones.
+    for (const Case& row : {Case{"recreating the source fails", "RegCreateKeyExA", 3},
+                            Case{"copying back fails", "SHCopyKeyA", 2}}) {
+        SCOPED_TRACE(row.label);
+        RegistrySandbox sandbox;
+        Locations start;
+        start.active.Subkey("Alpha", DriverTree("Alpha")).Subkey("Bravo", DriverTree("Bravo"));
+        start.hiddenExists = true;
+        WriteLocations(start);
+        ListHost host;
+        FillListsFromRegistry(host);
+        SelectByName(host, kActiveListId, "Bravo");
+        MessageBoxRecorder recorder;
+        {
+            RegistryFaults faults;
+            faults.FailCall("SHDeleteKeyA", 1);
+            faults.FailCall(row.secondFailure, row.occurrence);
+            HideSelected(host.Window());
+            EXPECT_TRUE(faults.OpenKeys().empty());
+        }
+        EXPECT_TRUE(recorder.Take().empty());
+        const Locations after = ReadLocations();
+        EXPECT_EQ(start.active.subkeys.at("Bravo"), after.hidden.subkeys.at("Bravo")) << "the copy is complete";
+        EXPECT_TRUE(after.active.subkeys.count("Bravo"));
+        EXPECT_EQ(start.active.subkeys.at("Alpha"), after.active.subkeys.at("Alpha"));
+        EXPECT_EQ((Names{"Alpha", "Bravo"}), host.Items(kActiveListId));
+        EXPECT_EQ((Names{"Bravo"}), host.Items(kHiddenListId));
+    }
+}
+
+}  // namespace
