@@ -135,6 +135,10 @@ bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, 
             continue;
         // Counted before anything is tried, so a selected item that fails to move does not read as "nothing selected".
         anySelected = true;
+        // LB_GETTEXT takes no buffer size: an item too long for the buffer is skipped rather than read past its end.
+        const LRESULT length = SendMessageA(sourceList, LB_GETTEXTLEN, index, 0);
+        if (length == LB_ERR || length >= kListTextBufferSize)
+            continue;
         char text[kListTextBufferSize] = {};
         if (SendMessageA(sourceList, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text)) == LB_ERR)
             continue;

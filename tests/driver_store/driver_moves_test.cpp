@@ -125,6 +125,26 @@ TEST(MoveCommands, NamesOf254CharactersMove)
     EXPECT_EQ(Drivers({"Short"}), ReadTree(HKEY_LOCAL_MACHINE, kActivePath));
 }
 
+// No registry name is that long, but a list item can be: it must be skipped, not read past the buffer's end.
+TEST(MoveCommands, ItemTooLongForTheTextBufferIsSkipped)
+{
+    Bench bench;
+    Locations start;
+    start.active = Drivers({"Short"});
+    bench.Start(start);
+    const std::string overlong(300, 'X');
+    bench.host.Add(kActiveListId, overlong);
+    bench.host.Select(kActiveListId, 0);
+    bench.host.Select(kActiveListId, 1);
+
+    HideSelected(bench.host.Window());
+
+    EXPECT_TRUE(bench.boxes.Take().empty());
+    EXPECT_EQ((Names{overlong}), bench.host.SelectedItems(kActiveListId));
+    EXPECT_EQ((Names{"Short"}), bench.host.Items(kHiddenListId));
+    EXPECT_EQ(Drivers({"Short"}), ReadTree(HKEY_LOCAL_MACHINE, kHiddenPath));
+}
+
 struct CommandCase {
     const char* label;
     void (*command)(HWND);

@@ -27,8 +27,12 @@ void CreateList(HWND parent, int id, int x)
 
 std::string ItemText(HWND list, int index)
 {
-    char text[256] = {};
-    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
+    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR)
+        return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
     return text;
 }
 
