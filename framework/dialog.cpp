@@ -1,1 +1,351 @@
+// The dialog object: modal and modeless runs, the one dialog procedure, default handling, centring.
 #include "dialog.h"
+
+#include <commctrl.h>
+
+#include "held_exception.h"
+#include "win_app.h"
+#include "win_exception.h"
+
+namespace Wfx {
+
+namespace {
+
+constexpr LPCSTR kNoApplicationText =
+    "Wfx has not been initialised properly.\n Start Wfx by inheriting from CWinApp.";
+constexpr LPCSTR kNoThreadRecordText = "StaticDialogProc .. Failed to read the thread's record";
+constexpr LPCSTR kNotRoutedText = "StaticDialogProc .. Failed to route message";
+
+CWinApp& RequireApp()
+{
+    CWinApp* app = CurrentApp();
+    if (!app)
+        throw CWinException(kNoApplicationText);
+    return *app;
+}
+
+// The resource module when it holds the template, else the program's own module.
+HINSTANCE TemplateModule(CWinApp& app, LPCSTR templateName)
+{
+    HINSTANCE lookup = app.GetResourceHandle();
+    if (!lookup)
+        lookup = app.GetInstanceHandle();
+    HRSRC found = FindResourceA(lookup, templateName, RT_DIALOG);
+    if (!found)
+        return app.GetInstanceHandle();
+    return lookup;
+}
+
+// Hands the object to the first message of the window being created, and takes it back on every path out.
+class PendingWindowScope {
+public:
+    PendingWindowScope(ThreadRecord& record, CWnd* window) : record_(record) { record_.pendingWindow = window; }
+    ~PendingWindowScope() { record_.pendingWindow = nullptr; }
+
+    PendingWindowScope(const PendingWindowScope&) = delete;
+    PendingWindowScope& operator=(const PendingWindowScope&) = delete;
+
+private:
+    ThreadRecord& record_;
+};
+
+bool IsReflectedToControl(UINT message)
+{
+    switch (message) {
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_DELETEITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_COMPAREITEM:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_PARENTNOTIFY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+POINT CenteredPosition(const RECT& dialogRect, const RECT& referenceRect, const RECT& workArea)
+{
+    const LONG width = dialogRect.right - dialogRect.left;
+    const LONG height = dialogRect.bottom - dialogRect.top;
+    LONG x = referenceRect.left + ((referenceRect.right - referenceRect.left) - width) / 2;
+    LONG y = referenceRect.top + ((referenceRect.bottom - referenceRect.top) - height) / 2;
+    // The lower bound is the screen origin, and the work area's far edges win over it.
+    if (x < 0)
+        x = 0;
+    if (y < 0)
+        y = 0;
+    if (x > workArea.right - width)
+        x = workArea.right - width;
+    if (y > workArea.bottom - height)
+        y = workArea.bottom - height;
+    return POINT{x, y};
+}
+
+CDialog::CDialog(UINT templateId, HWND parent)
+    : templateInMemory(FALSE),
+      modal(TRUE),
+      templateName(MAKEINTRESOURCEA(LOWORD(templateId))),
+      inMemoryTemplate(nullptr),
+      parentWindow(parent)
+{
+    InitCommonControls();
+}
+
+CDialog::CDialog(const DLGTEMPLATE* dialogTemplate, HWND parent)
+    : templateInMemory(TRUE), modal(TRUE), templateName(nullptr), inMemoryTemplate(dialogTemplate), parentWindow(parent)
+{
+    InitCommonControls();
+}
+
+CDialog::~CDialog()
+{
+    if (!hWnd)
+        return;
+    if (modal)
+        ::EndDialog(hWnd, 0);
+    else
+        CWnd::Destroy();
+}
+
+HWND CDialog::Create(HWND parent)
+{
+    SetDialogParent(parent);
+    return DoModeless();
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg)
+{
+    // WM_UNICHAR (0x109) is left to the loop: the dialog manager has no navigation for it.
+    if (msg->message < WM_KEYDOWN || msg->message > 0x0108)
+        return FALSE;
+    if (!IsDialogMessageA(hWnd, msg))
+        return FALSE;
+    return TRUE;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    try {
+        if (IsWindow(hWnd))
+            throw CWinException("CDialog::DoModal ... Window already exists");
+        CWinApp& app = RequireApp();
+        // Whatever an earlier, dead window left behind (a map entry, icons) goes before a new one is bound.
+        Destroy();
+        modal = TRUE;
+        ThreadRecord* record = app.AcquireThreadRecord();
+        INT_PTR result = -1;
+        DWORD modalError = 0;
+        {
+            PendingWindowScope pending(*record, this);
+            ModalLoopScope loop(this);
+            if (templateInMemory) {
+                result = DialogBoxIndirectParamA(app.GetInstanceHandle(), inMemoryTemplate, parentWindow,
+                                                 StaticDialogProc, 0);
+            } else {
+                result = DialogBoxParamA(TemplateModule(app, templateName), templateName, parentWindow,
+                                         StaticDialogProc, 0);
+            }
+            modalError = GetLastError();
+        }
+        hWnd = nullptr;
+        // The window is gone; an entry left behind would point at this object after it is destroyed.
+        RemoveFromMap();
+        RethrowHeldException();
+        if (result == -1) {
+            // The clean-up above may change the thread's last-error value; the report is about the modal call.
+            SetLastError(modalError);
+            throw CWinException("Failed to create modal dialog box");
+        }
+        return result;
+    } catch (const CWinException& e) {
+        e.ShowMessage();
+        return -1;
+    }
+}
+
+HWND CDialog::DoModeless()
+{
+    try {
+        if (IsWindow(hWnd))
+            throw CWinException("CDialog::DoModeless ... Window already exists");
+        CWinApp& app = RequireApp();
+        Destroy();
+        modal = FALSE;
+        ThreadRecord* record = app.AcquireThreadRecord();
+        HWND created = nullptr;
+        DWORD createError = 0;
+        {
+            PendingWindowScope pending(*record, this);
+            if (templateInMemory) {
+                created = CreateDialogIndirectParamA(app.GetInstanceHandle(), inMemoryTemplate, parentWindow,
+                                                     StaticDialogProc, 0);
+            } else {
+                created = CreateDialogParamA(TemplateModule(app, templateName), templateName, parentWindow,
+                                             StaticDialogProc, 0);
+            }
+            createError = GetLastError();
+        }
+        hWnd = created;
+        if (!hWnd)
+            RemoveFromMap();
+        try {
+            RethrowHeldException();
+        } catch (...) {
+            // A dialog whose initialisation failed part-way is not left running in that state.
+            Destroy();
+            throw;
+        }
+        if (!hWnd) {
+            SetLastError(createError);
+            throw CWinException("CDialog::DoModeless ... Failed to create dialog");
+        }
+        return hWnd;
+    } catch (const CWinException& e) {
+        e.ShowMessage();
+        return hWnd;
+    }
+}
+
+void CDialog::SetDialogParent(HWND parent)
+{
+    parentWindow = parent;
+}
+
+INT_PTR CDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DialogProcDefault(dialog, message, wParam, lParam);
+}
+
+INT_PTR CDialog::DialogProcDefault(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        hWnd = dialog;
+        CenterDialog();
+        return OnInitDialog();
+    case WM_COMMAND:
+        // Only the identifier decides; the notification code in the high word plays no part.
+        if (LOWORD(wParam) == IDOK) {
+            OnOK();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            OnCancel();
+            return TRUE;
+        }
+        OnCommand(wParam, lParam);
+        if (CWnd* control = FromHandle(reinterpret_cast<HWND>(lParam)))
+            control->OnReflectedMessage(WM_COMMAND, wParam, lParam);
+        return FALSE;
+    case WM_NOTIFY: {
+        // A malformed notification without a header still reaches OnNotify, but names no sender to offer it to.
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header) {
+            CWnd* sender = FromHandle(header->hwndFrom);
+            if (sender && sender->OnReflectedNotify(wParam, lParam))
+                return TRUE;
+            // An inner child of a control offers its notifications to the control's object.
+            HWND senderParent = GetParent(header->hwndFrom);
+            if (senderParent != dialog) {
+                CWnd* control = FromHandle(senderParent);
+                if (control && control->OnReflectedNotify(wParam, lParam))
+                    return TRUE;
+            }
+        }
+        return OnNotify(wParam, lParam) == 1 ? TRUE : FALSE;
+    }
+    default:
+        if (IsReflectedToControl(message))
+            return ReflectMessage(dialog, message, wParam, lParam);
+        return FALSE;
+    }
+}
+
+void CDialog::EndDialog(INT_PTR result)
+{
+    if (IsWindow(hWnd)) {
+        if (modal)
+            ::EndDialog(hWnd, result);
+        else
+            Destroy();
+    }
+    hWnd = nullptr;
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    EndDialog(IDOK);
+}
+
+void CDialog::CenterDialog()
+{
+    RECT dialogRect = {};
+    GetWindowRect(hWnd, &dialogRect);
+    RECT workArea = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+    RECT referenceRect = workArea;
+    HWND parent = GetParent(hWnd);
+    if (parent)
+        GetWindowRect(parent, &referenceRect);
+    const POINT position = CenteredPosition(dialogRect, referenceRect, workArea);
+    SetWindowPos(hWnd, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE);
+}
+
+INT_PTR CALLBACK StaticDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Nothing may unwind into the dialog manager's frames: a framework failure is shown, anything else is held.
+    try {
+        CWinApp* app = CurrentApp();
+        if (!app)
+            throw CWinException(kNoThreadRecordText);
+        if (CWnd* found = app->FindInMap(dialog)) {
+            // Only a dialog object has a dialog procedure; another object bound to the handle leaves the
+            // message to the dialog manager.
+            auto* owner = dynamic_cast<CDialog*>(found);
+            if (!owner)
+                return FALSE;
+            return owner->DialogProc(dialog, message, wParam, lParam);
+        }
+        auto* record = static_cast<ThreadRecord*>(TlsGetValue(app->GetTlsIndex()));
+        if (!record)
+            throw CWinException(kNoThreadRecordText);
+        // A window object other than a dialog is being created by someone else; it is not ours to take.
+        auto* pending = dynamic_cast<CDialog*>(record->pendingWindow);
+        if (!pending)
+            throw CWinException(kNotRoutedText);
+        record->pendingWindow = nullptr;
+        pending->hWnd = dialog;
+        pending->AddToMap();
+        return pending->DialogProc(dialog, message, wParam, lParam);
+    } catch (const CWinException& e) {
+        e.ShowMessage();
+        return 0;
+    } catch (...) {
+        HoldException(std::current_exception());
+        return 0;
+    }
+}
+
+}  // namespace Wfx

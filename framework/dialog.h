@@ -37,4 +37,8 @@ public:
 // The one dialog procedure of every framework dialog.
 INT_PTR CALLBACK StaticDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Where CenterDialog puts a dialog: centred on the reference rectangle, kept off negative coordinates, then
+// pulled back so its right and bottom edges stay inside the work area.
+POINT CenteredPosition(const RECT& dialogRect, const RECT& referenceRect, const RECT& workArea);
+
 }  // namespace Wfx

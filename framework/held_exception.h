@@ -26,6 +26,8 @@ public:
     ModalLoopScope& operator=(const ModalLoopScope&) = delete;
 
 private:
+    friend void HoldException(std::exception_ptr exception);
+
     CWnd* dialog_;
     ModalLoopScope* outer_;
 };

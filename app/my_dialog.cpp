@@ -1,0 +1,83 @@
+// The main dialog: fills both driver lists at start and turns its buttons into driver-store commands.
+#include "my_dialog.h"
+
+#include "driver_entries.h"
+#include "driver_moves.h"
+#include "registry_key.h"
+#include "resources/resource.h"
+
+const char kHelpText[] =
+    "\n"
+    "This small utility can hide or unhide ASIO device drivers that are not needed\n"
+    "from all ASIO aware audio applications.\n"
+    "\n"
+    "USAGE:\n"
+    "\n"
+    "Removing devices: Select one or more entries from the \"Active Devices\" List\n"
+    "then hit the \">>\" button.\n"
+    "Reenabling Devices: Select one or more entries from the \"Disabled Devices\" List\n"
+    "then hit the \"<<\" button. \n"
+    "\n"
+    "REMARKS:\n"
+    "\n"
+    "The ASIO Quimble reads and writes to the windows registry. You might want to\n"
+    "back up the registry before using this program.\n"
+    "The ASIO Quimble should not be used while an ASIO aware application is running.\n"
+    "This is a 32 bit program. I have no idea how it will behave in a 64bit environment.\n"
+    "ASIO is a trademark and software of Steinberg Media Technologies GmbH.\n"
+    "\n"
+    "Comments and suggestions are welcome at feedback@quimble.example\n";
+
+CMyDialog::CMyDialog(UINT templateId, HWND parent) : CDialog(templateId, parent) {}
+
+CMyDialog::~CMyDialog() = default;
+
+BOOL CMyDialog::OnInitDialog()
+{
+    SetIconLarge(IDI_APP);
+    SetIconSmall(IDI_APP);
+
+    RegistryKey active;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, KEY_ALL_ACCESS, active.Receive()) != ERROR_SUCCESS) {
+        MessageBoxA(nullptr,
+                    "No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.",
+                    "ASIO Quimble", MB_OK);
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
+    FillDriverList(active.Get(), hWnd, IDC_ACTIVE_LIST);
+    active.Close();
+
+    // The hidden location comes into being with the first move, so its absence means first use.
+    RegistryKey hidden;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHiddenLocationPath, 0, KEY_ALL_ACCESS, hidden.Receive()) != ERROR_SUCCESS)
+        ShowHelp();
+    else
+        FillDriverList(hidden.Get(), hWnd, IDC_HIDDEN_LIST);
+    hidden.Close();
+
+    hyperlink.AttachToDialogItem(IDC_HYPERLINK, this);
+    // TRUE lets the system focus the first tab stop, the "&<<" button.
+    return TRUE;
+}
+
+BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM)
+{
+    switch (LOWORD(wParam)) {
+    case IDHELP:
+        ShowHelp();
+        return TRUE;
+    case IDC_HIDE:
+        HideSelected(hWnd);
+        return TRUE;
+    case IDC_RESTORE:
+        RestoreSelected(hWnd);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CMyDialog::ShowHelp()
+{
+    MessageBoxA(GetForegroundWindow(), kHelpText, "ASIO Quimble Help", MB_OK);
+}

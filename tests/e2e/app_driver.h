@@ -1,0 +1,76 @@
+// Drives the real AsioQuimble.exe from another process: starts it, finds its windows, reads and presses its controls.
+#pragma once
+
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+constexpr int kActiveList = 124;
+constexpr int kHiddenList = 121;
+constexpr int kHideButton = 122;
+constexpr int kRestoreButton = 123;
+
+// Every wait gives up after this long, so a missing window fails a run instead of hanging it.
+constexpr DWORD kWaitMs = 20000;
+
+// The program as a child process; a run that was not waited for is terminated when this goes.
+class AppProcess {
+public:
+    AppProcess() = default;
+    ~AppProcess();
+
+    AppProcess(const AppProcess&) = delete;
+    AppProcess& operator=(const AppProcess&) = delete;
+
+    // Ends an earlier run first. Empty on success, otherwise what went wrong.
+    std::string Start(const std::string& exePath);
+    // Takes over a running instance, found by one of its windows.
+    std::string Attach(HWND window);
+    bool Running() const;
+    // True with the exit code once the process has ended within the time.
+    bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+    void Terminate();
+    // Lets go of the process without ending it.
+    void Release();
+
+    DWORD Id() const { return id_; }
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Windows' path of a file given by its Linux path, as Wine maps it; empty outside Wine.
+std::string WindowsPathOf(const std::string& linuxPath);
+
+// Polls the condition with short sleeps until it holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
+
+std::string WindowTitle(HWND window);
+// The visible top-level dialog-class windows (message boxes and dialogs) of a process, topmost first.
+std::vector<HWND> VisibleDialogs(DWORD processId);
+// The first visible dialog-class window of the process; null when none came in time or the process ended.
+HWND WaitForVisibleDialog(const AppProcess& app, DWORD timeoutMs = kWaitMs);
+// The topmost visible message box of the process, while the main dialog may be shown too.
+HWND WaitForBox(const AppProcess& app, DWORD timeoutMs = kWaitMs);
+// The main dialog is the dialog-class window that holds the active list.
+bool IsMainDialog(HWND window);
+// The main dialog of any process, shown or still initialising; null if there is none.
+HWND FindMainDialog();
+
+std::string BoxText(HWND box);
+// Presses the box's OK button and waits until the box has gone.
+bool AnswerBox(HWND box);
+
+std::vector<std::string> ListItems(HWND dialog, int listId);
+std::vector<std::string> SelectedItems(HWND dialog, int listId);
+bool SelectItems(HWND dialog, int listId, const std::vector<int>& indices);
+// Posts the click, so that a command which shows a box cannot block the caller.
+void ClickButton(HWND dialog, int buttonId);
+// The control of the dialog's thread that has the keyboard focus; null if none.
+HWND FocusedControl(HWND dialog);
+// Esc as a key press reaching the control that has the focus, the way the keyboard delivers it.
+bool PressEscape(HWND dialog);
+// What a click on the caption's close box sends.
+bool PressCloseBox(HWND dialog);
