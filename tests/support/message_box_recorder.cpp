@@ -45,20 +45,31 @@ void MessageBoxRecorder::Record(HWND box)
     char text[4096] = {};
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     boxes_.push_back(RecordedBox{GetWindow(box, GW_OWNER), WindowText(box), text});
+    seenBoxes_.push_back(box);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+bool MessageBoxRecorder::IsNewMessageBox(HWND window)
+{
+    // Wine may show a thread hook the activation of other threads' windows, and a box may be activated twice.
+    if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId())
+        return false;
+    seenBoxes_.erase(std::remove_if(seenBoxes_.begin(), seenBoxes_.end(), [](HWND h) { return !IsWindow(h); }),
+                     seenBoxes_.end());
+    if (std::find(seenBoxes_.begin(), seenBoxes_.end(), window) != seenBoxes_.end())
+        return false;
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (lstrcmpA(className, "#32770") != 0)
+        return false;
+    auto proc = reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC));
+    return std::find(ownDialogProcs_.begin(), ownDialogProcs_.end(), proc) == ownDialogProcs_.end();
 }
 
 LRESULT CALLBACK MessageBoxRecorder::HookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     MessageBoxRecorder* recorder = activeRecorder;
-    if (recorder && code == HCBT_ACTIVATE) {
-        HWND window = reinterpret_cast<HWND>(wParam);
-        char className[32] = {};
-        GetClassNameA(window, className, sizeof className);
-        auto proc = reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC));
-        const auto& own = recorder->ownDialogProcs_;
-        if (lstrcmpA(className, "#32770") == 0 && std::find(own.begin(), own.end(), proc) == own.end())
-            recorder->Record(window);
-    }
+    if (recorder && code == HCBT_ACTIVATE && recorder->IsNewMessageBox(reinterpret_cast<HWND>(wParam)))
+        recorder->Record(reinterpret_cast<HWND>(wParam));
     return CallNextHookEx(recorder ? recorder->hook_ : nullptr, code, wParam, lParam);
 }

@@ -26,10 +26,13 @@ public:
 
 private:
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+    bool IsNewMessageBox(HWND window);
     void Record(HWND box);
 
     std::vector<DLGPROC> ownDialogProcs_;
     std::vector<RecordedBox> boxes_;
+    // Live boxes already recorded; a handle is forgotten once its box is gone, as the system may reuse it.
+    std::vector<HWND> seenBoxes_;
     HHOOK hook_ = nullptr;
     MessageBoxRecorder* outer_ = nullptr;
 };
