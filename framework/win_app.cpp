@@ -30,6 +30,7 @@ private:
 
 bool IsKeyboardMessage(UINT message)
 {
+    // 0x0108 is the old last keyboard message; WM_UNICHAR (0x0109) stays outside.
     return message >= WM_KEYDOWN && message <= 0x0108;
 }
 

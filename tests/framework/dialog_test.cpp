@@ -66,10 +66,13 @@ private:
 
 const DLGTEMPLATE* ProbeTemplate()
 {
-    static const DialogTemplate probe("Probe", {{0x0080, BS_DEFPUSHBUTTON | WS_TABSTOP, 140, 80, 50, 14, IDOK, "OK"},
-                                                {0x0080, BS_PUSHBUTTON | WS_TABSTOP, 80, 80, 50, 14, IDC_PROBE_OTHER, "Other"},
-                                                {0x0082, SS_LEFT, 10, 10, 100, 10, IDC_PROBE_LABEL, "Label"},
-                                                {0x0083, LBS_NOTIFY | WS_TABSTOP, 10, 25, 100, 50, IDC_PROBE_LIST, ""}});
+    // Class atoms: 0x0080 button, 0x0082 static, 0x0083 list box.
+    static const DialogTemplate probe("Probe", {
+        {0x0080, BS_DEFPUSHBUTTON | WS_TABSTOP, 140, 80, 50, 14, IDOK, "OK"},
+        {0x0080, BS_PUSHBUTTON | WS_TABSTOP, 80, 80, 50, 14, IDC_PROBE_OTHER, "Other"},
+        {0x0082, SS_LEFT, 10, 10, 100, 10, IDC_PROBE_LABEL, "Label"},
+        {0x0083, LBS_NOTIFY | WS_TABSTOP, 10, 25, 100, 50, IDC_PROBE_LIST, ""},
+    });
     return probe.Get();
 }
 
@@ -219,12 +222,13 @@ TEST(CenteredPosition, CentresThenClampsToOriginThenToWorkAreaEdges)
         RECT dialog, reference, workArea;
         POINT expected;
     } cases[] = {
-        {"no parent, centred on the work area", {0, 0, 401, 300}, {0, 0, 1024, 738}, {0, 0, 1024, 738}, {311, 219}},
-        {"centred on a parent", {0, 0, 200, 100}, {100, 50, 500, 350}, {0, 0, 1024, 738}, {200, 150}},
-        {"odd negative halves truncate toward zero", {0, 0, 401, 301}, {1000, 600, 1100, 700}, {0, 0, 2000, 2000}, {850, 500}},
-        {"left of and above the origin, work area further in", {0, 0, 300, 200}, {-500, -400, -100, -100}, {200, 100, 1224, 838}, {0, 0}},
-        {"past the work area's right and bottom", {0, 0, 300, 200}, {900, 600, 1300, 900}, {0, 0, 1024, 738}, {724, 538}},
-        {"larger than the work area: flush right and bottom", {0, 0, 1200, 900}, {0, 0, 1024, 738}, {0, 0, 1024, 738}, {-176, -162}},
+        {"no parent", {0, 0, 401, 300}, {0, 0, 1024, 738}, {0, 0, 1024, 738}, {311, 219}},
+        {"on a parent", {0, 0, 200, 100}, {100, 50, 500, 350}, {0, 0, 1024, 738}, {200, 150}},
+        {"odd negative halves truncate", {0, 0, 401, 301}, {1000, 600, 1100, 700}, {0, 0, 2000, 2000}, {850, 500}},
+        {"off the origin, work area further in", {0, 0, 300, 200}, {-500, -400, -100, -100}, {200, 100, 1224, 838},
+         {0, 0}},
+        {"past the right and bottom", {0, 0, 300, 200}, {900, 600, 1300, 900}, {0, 0, 1024, 738}, {724, 538}},
+        {"larger than the work area", {0, 0, 1200, 900}, {0, 0, 1024, 738}, {0, 0, 1024, 738}, {-176, -162}},
     };
     for (const Case& c : cases) {
         POINT at = Wfx::CenteredPosition(c.dialog, c.reference, c.workArea);
@@ -348,7 +352,8 @@ TEST_F(DialogTest, KeysCloseBoxAndOkCancelCommandsEndAModalRun)
         {"Enter with IDOK the default button", IDC_PROBE_LIST, WM_KEYDOWN, VK_RETURN, IDOK, "OnOK"},
         {"the close box", 0, WM_SYSCOMMAND, SC_CLOSE, IDCANCEL, "OnCancel"},
         {"IDOK with a notification code", 0, WM_COMMAND, MAKEWPARAM(IDOK, 0x1234), IDOK, "OnOK"},
-        {"IDCANCEL with a notification code", 0, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_DOUBLECLICKED), IDCANCEL, "OnCancel"},
+        {"IDCANCEL with a notification code", 0, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_DOUBLECLICKED), IDCANCEL,
+         "OnCancel"},
     };
     ProbeDialog dialog(ProbeTemplate());
     for (const Case& c : cases) {
@@ -399,7 +404,8 @@ TEST_F(DialogTest, CommandsAndNotificationsReachTheHooksInOrder)
         {"the sender's object takes it", list.hWnd, 0, 1, 1, TRUE, {"list notify"}},
         {"OnNotify returns 1", list.hWnd, 0, 0, 1, TRUE, {"list notify", "OnNotify"}},
         {"OnNotify returns 2", list.hWnd, 0, 0, 2, FALSE, {"list notify", "OnNotify"}},
-        {"inner child: its object, then the control's", innerWindows[0], 0, 1, 1, TRUE, {"inner notify", "list notify"}},
+        {"inner child: its object, then the control's", innerWindows[0], 0, 1, 1, TRUE,
+         {"inner notify", "list notify"}},
         {"inner child without an object", innerWindows[1], 0, 0, 0, FALSE, {"list notify", "OnNotify"}},
         {"a control without an object", dialog.Item(IDOK), 1, 1, 1, TRUE, {"OnNotify"}},
     };

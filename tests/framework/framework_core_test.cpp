@@ -1,5 +1,7 @@
 // The framework exception and the application object, against real windows, message queues and message boxes.
 #include <windows.h>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <string>
@@ -83,6 +85,17 @@ DWORD WINAPI LookUpInMap(LPVOID parameter)
     if (args.found != expected)
         return ::testing::AssertionFailure() << "found " << args.found << " instead of " << expected;
     return ::testing::AssertionSuccess();
+}
+
+// A walk over the live map would step on through the entry just erased; reusing its memory at once makes that
+// fail reliably instead of by chance.
+void ScribbleOverFreedEntry()
+{
+    for (size_t size : {16, 20, 24, 28, 32}) {
+        void* block = std::malloc(size);
+        std::memset(block, 0xFF, size);
+        std::free(block);
+    }
 }
 
 LRESULT CALLBACK ForeignDefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -326,21 +339,22 @@ TEST_F(ApplicationObject, ExecuteReportsWhatEscapesTheLoopOnceAndThrowsItOn)
 
 TEST_F(ApplicationObject, DestructionDestroysTheWindowsLeftInTheMap)
 {
-    // Declared before the application, so they outlive it.
-    std::vector<TestWnd> plain(2);
-    std::vector<TestWnd> selfRemoving(3);
+    // Declared before the application, so they outlive it. Every other one removes its own entry.
+    std::vector<TestWnd> objects(6);
     TestWnd gone;
     std::vector<HWND> windows;
     {
         Wfx::CWinApp app;
-        for (TestWnd& object : plain)
+        for (size_t i = 0; i < objects.size(); ++i) {
+            TestWnd& object = objects[i];
             windows.push_back(CreateHidden(object));
-        for (TestWnd& object : selfRemoving) {
-            windows.push_back(CreateHidden(object));
+            if (i % 2 == 1)
+                continue;
             // After its last message: an object that leaves the map earlier cannot be routed to any more.
             object.handler = [&object](UINT message, WPARAM, LPARAM, LRESULT&) {
                 if (message == WM_NCDESTROY) {
                     EXPECT_TRUE(object.RemoveFromMap());
+                    ScribbleOverFreedEntry();
                 }
                 return false;
             };
@@ -352,11 +366,10 @@ TEST_F(ApplicationObject, DestructionDestroysTheWindowsLeftInTheMap)
         gone.seen.clear();
     }
     EXPECT_EQ(nullptr, Wfx::CurrentApp());
-    for (HWND window : windows)
-        EXPECT_FALSE(IsWindow(window));
-    for (TestWnd* object : {&plain[0], &plain[1], &selfRemoving[0], &selfRemoving[1], &selfRemoving[2]}) {
-        EXPECT_EQ(1, object->Count(WM_DESTROY));
-        EXPECT_EQ(1, object->Count(WM_NCDESTROY));
+    for (size_t i = 0; i < objects.size(); ++i) {
+        EXPECT_FALSE(IsWindow(windows[i])) << i;
+        EXPECT_EQ(1, objects[i].Count(WM_DESTROY)) << i;
+        EXPECT_EQ(1, objects[i].Count(WM_NCDESTROY)) << i;
     }
     EXPECT_TRUE(gone.seen.empty());
 }
@@ -388,6 +401,9 @@ TEST_F(ApplicationObject, RemoveFromMapSearchesByObject)
 {
     TestWnd object;
     EXPECT_FALSE(object.RemoveFromMap()) << "without an application";
+    object.hWnd = reinterpret_cast<HWND>(0x1234);
+    EXPECT_TRUE(ThrowsFailure(recorder, kNotInitialised, [&] { object.AddToMap(); }));
+    object.hWnd = nullptr;
 
     Wfx::CWinApp app;
     HWND window = CreateHidden(object);

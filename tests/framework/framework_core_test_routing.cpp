@@ -132,8 +132,17 @@ INT_PTR CALLBACK HoldingDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
 
 using MessageRouting = BoxWatchingTest;
 
+constexpr char kNoRecord[] = "CWnd::StaticWindowProc .. Unable to read the thread's ThreadRecord";
+
 TEST_F(MessageRouting, AWindowThatNothingIsCreatingFailsToRouteEachMessage)
 {
+    {
+        // Without an application object there is no record to read either.
+        UnboundRoutedWindow routed;
+        EXPECT_EQ(0, SendMessageA(routed.Window(), WM_GETTEXTLENGTH, 0, 0));
+        EXPECT_TRUE(OneFailure(recorder, kNoRecord));
+    }
+
     Wfx::CWinApp app;
     app.AcquireThreadRecord();
     UnboundRoutedWindow routed;
@@ -158,8 +167,7 @@ TEST_F(MessageRouting, AWindowThatNothingIsCreatingFailsToRouteEachMessage)
     EXPECT_EQ(0, result);
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("Error", boxes[0].title);
-    EXPECT_EQ(0u, boxes[0].text.find("CWnd::StaticWindowProc")) << boxes[0].text;
-    EXPECT_NE(std::string::npos, boxes[0].text.find("ThreadRecord")) << boxes[0].text;
+    EXPECT_EQ(0u, boxes[0].text.find(kNoRecord)) << boxes[0].text;
 }
 
 TEST_F(MessageRouting, AFrameworkExceptionFromAHandlerIsReportedAndAnsweredWithZero)
@@ -251,6 +259,12 @@ TEST_F(MessageRouting, NotificationsAreOfferedToPreNotifyTheSenderItsParentThenO
         EXPECT_EQ(c.expected, SendNotify(family.parent.hWnd, c.from)) << c.name;
         EXPECT_EQ(c.calls, family.log) << c.name;
     }
+
+    // A notification without its header names no sender; it must not bring the program down.
+    family.parent.notifyResult = 0;
+    family.log.clear();
+    EXPECT_EQ(88, SendMessageA(family.parent.hWnd, WM_NOTIFY, 0, 0));
+    EXPECT_EQ((std::vector<std::string>{"P.PreNotify", "P.OnNotify", "P.DefWindowProc 0x4E"}), family.log);
 }
 
 TEST_F(MessageRouting, ControlMessagesAreReflectedToTheObjectOfTheControlTheyName)

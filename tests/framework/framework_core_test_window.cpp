@@ -14,8 +14,6 @@
 
 namespace {
 
-const char kNotInitialised[] = "Wfx has not been initialised properly.\n Start Wfx by inheriting from CWinApp.";
-
 std::string ClassNameOf(HWND window)
 {
     char name[512] = {};
@@ -228,10 +226,16 @@ TEST_F(WindowObject, CreateFillsInTheDefaultsOfItsOwnParameters)
     EXPECT_EQ(0x10CF0000u, style & 0x10CF0000u) << Hex(style);
     EXPECT_EQ(0u, style & WS_CHILD) << Hex(style);
     EXPECT_EQ(0, overlapped.createStruct.style) << "the chosen style is not written back";
+    // The system's default size, as a window made with CW_USEDEFAULT directly gets it.
+    HWND reference = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     RECT rect = {};
+    RECT expected = {};
     ASSERT_TRUE(GetWindowRect(window, &rect));
-    EXPECT_GT(rect.right - rect.left, 0) << "a default width, not 0";
-    EXPECT_GT(rect.bottom - rect.top, 0) << "a default height, not 0";
+    ASSERT_TRUE(GetWindowRect(reference, &expected));
+    DestroyWindow(reference);
+    EXPECT_EQ(expected.right - expected.left, rect.right - rect.left);
+    EXPECT_EQ(expected.bottom - expected.top, rect.bottom - rect.top);
 
     // A child: its own position kept, a width of 0 stays 0.
     TestWnd child;
@@ -335,6 +339,8 @@ TEST_F(WindowObject, AttachRoutesAnExistingControlThroughItsObject)
     EXPECT_EQ(edit, control.hWnd);
     EXPECT_EQ(ownProc, reinterpret_cast<LONG>(control.prevWindowProc));
     EXPECT_EQ(&control, app.FindInMap(edit));
+    EXPECT_TRUE(ThrowsFailure(recorder, "Subclass failed.  Already Subclassed", [&] { control.Subclass(); }));
+    EXPECT_EQ(ownProc, reinterpret_cast<LONG>(control.prevWindowProc));
 
     SetWindowTextA(edit, "typed");
     char text[32] = {};
@@ -352,6 +358,18 @@ TEST_F(WindowObject, AttachRoutesAnExistingControlThroughItsObject)
 
 TEST_F(WindowObject, AttachReportsItsFailuresAndLeavesTheObjectUnbound)
 {
+    {
+        // Without an application object the control is left as it is.
+        HWND lone = CreateRawControl("STATIC", nullptr, 0, WS_POPUP);
+        const LONG ownProc = GetWindowLongA(lone, GWL_WNDPROC);
+        TestWnd object;
+        EXPECT_THROW(object.Attach(lone), Wfx::CWinException);
+        EXPECT_TRUE(OneFailure(recorder, kNotInitialised));
+        EXPECT_EQ(nullptr, object.hWnd);
+        EXPECT_EQ(ownProc, GetWindowLongA(lone, GWL_WNDPROC));
+        DestroyWindow(lone);
+    }
+
     Wfx::CWinApp app;
     TestWnd parent;
     ASSERT_NE(nullptr, CreateHidden(parent));

@@ -13,6 +13,8 @@
 #include "win_exception.h"
 #include "wnd.h"
 
+constexpr char kNotInitialised[] = "Wfx has not been initialised properly.\n Start Wfx by inheriting from CWinApp.";
+
 // Every test watches for message boxes, so a box that a fault brings up fails the test instead of blocking it.
 class BoxWatchingTest : public ::testing::Test {
 protected:
