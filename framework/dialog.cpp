@@ -11,18 +11,8 @@ namespace Wfx {
 
 namespace {
 
-constexpr LPCSTR kNoApplicationText =
-    "Wfx has not been initialised properly.\n Start Wfx by inheriting from CWinApp.";
 constexpr LPCSTR kNoThreadRecordText = "StaticDialogProc .. Failed to read the thread's record";
 constexpr LPCSTR kNotRoutedText = "StaticDialogProc .. Failed to route message";
-
-CWinApp& RequireApp()
-{
-    CWinApp* app = CurrentApp();
-    if (!app)
-        throw CWinException(kNoApplicationText);
-    return *app;
-}
 
 // The resource module when it holds the template, else the program's own module.
 HINSTANCE TemplateModule(CWinApp& app, LPCSTR templateName)
@@ -34,43 +24,6 @@ HINSTANCE TemplateModule(CWinApp& app, LPCSTR templateName)
     if (!found)
         return app.GetInstanceHandle();
     return lookup;
-}
-
-// Hands the object to the first message of the window being created, and takes it back on every path out.
-class PendingWindowScope {
-public:
-    PendingWindowScope(ThreadRecord& record, CWnd* window) : record_(record) { record_.pendingWindow = window; }
-    ~PendingWindowScope() { record_.pendingWindow = nullptr; }
-
-    PendingWindowScope(const PendingWindowScope&) = delete;
-    PendingWindowScope& operator=(const PendingWindowScope&) = delete;
-
-private:
-    ThreadRecord& record_;
-};
-
-bool IsReflectedToControl(UINT message)
-{
-    switch (message) {
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-    case WM_DELETEITEM:
-    case WM_VKEYTOITEM:
-    case WM_CHARTOITEM:
-    case WM_COMPAREITEM:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-    case WM_PARENTNOTIFY:
-        return true;
-    default:
-        return false;
-    }
 }
 
 }  // namespace
@@ -140,7 +93,7 @@ INT_PTR CDialog::DoModal()
     try {
         if (IsWindow(hWnd))
             throw CWinException("CDialog::DoModal ... Window already exists");
-        CWinApp& app = RequireApp();
+        CWinApp& app = RequireCurrentApp();
         // Whatever an earlier, dead window left behind (a map entry, icons) goes before a new one is bound.
         Destroy();
         modal = TRUE;
@@ -180,7 +133,7 @@ HWND CDialog::DoModeless()
     try {
         if (IsWindow(hWnd))
             throw CWinException("CDialog::DoModeless ... Window already exists");
-        CWinApp& app = RequireApp();
+        CWinApp& app = RequireCurrentApp();
         Destroy();
         modal = FALSE;
         ThreadRecord* record = app.AcquireThreadRecord();
@@ -267,7 +220,7 @@ INT_PTR CDialog::DialogProcDefault(HWND dialog, UINT message, WPARAM wParam, LPA
         return OnNotify(wParam, lParam) == 1 ? TRUE : FALSE;
     }
     default:
-        if (IsReflectedToControl(message))
+        if (IsReflectedMessage(message))
             return ReflectMessage(dialog, message, wParam, lParam);
         return FALSE;
     }

@@ -43,30 +43,6 @@ private:
     HDC dc_;
 };
 
-bool IsReflectedMessage(UINT message)
-{
-    switch (message) {
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-    case WM_DELETEITEM:
-    case WM_VKEYTOITEM:
-    case WM_CHARTOITEM:
-    case WM_COMPAREITEM:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-    case WM_PARENTNOTIFY:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The control that a message of the reflected set names, or null.
 HWND ReflectedControl(HWND parent, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -156,6 +132,30 @@ LRESULT RoutePaint(CWnd& object, HWND window)
 }
 
 }  // namespace
+
+bool IsReflectedMessage(UINT message)
+{
+    switch (message) {
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_DELETEITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_COMPAREITEM:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_PARENTNOTIFY:
+        return true;
+    default:
+        return false;
+    }
+}
 
 LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

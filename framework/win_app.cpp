@@ -199,18 +199,23 @@ ThreadRecord* CWinApp::AcquireThreadRecord()
     return record.release();
 }
 
-void CWnd::AddToMap()
+CWinApp& RequireCurrentApp()
 {
     CWinApp* app = CurrentApp();
     if (!app)
         throw CWinException("Wfx has not been initialised properly.\n Start Wfx by inheriting from CWinApp.");
+    return *app;
+}
 
-    LockHolder lock(app->mapLock);
+void CWnd::AddToMap()
+{
+    CWinApp& app = RequireCurrentApp();
+    LockHolder lock(app.mapLock);
     if (!hWnd)
         throw CWinException("CWnd::AddToMap  can't add a NULL HWND");
-    if (app->FindInMap(hWnd))
+    if (app.FindInMap(hWnd))
         throw CWinException("CWnd::AddToMap  HWND already in map");
-    app->windowMap.emplace(hWnd, this);
+    app.windowMap.emplace(hWnd, this);
 }
 
 BOOL CWnd::RemoveFromMap()

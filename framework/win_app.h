@@ -15,6 +15,20 @@ struct ThreadRecord {
     CWnd* pendingWindow;
 };
 
+// Hands the object to the first message of the window being created, and takes it back on every path out, so no
+// later window of the thread takes this object.
+class PendingWindowScope {
+public:
+    PendingWindowScope(ThreadRecord& record, CWnd* window) : record_(record) { record_.pendingWindow = window; }
+    ~PendingWindowScope() { record_.pendingWindow = nullptr; }
+
+    PendingWindowScope(const PendingWindowScope&) = delete;
+    PendingWindowScope& operator=(const PendingWindowScope&) = delete;
+
+private:
+    ThreadRecord& record_;
+};
+
 class CWinApp {
 public:
     CWinApp();
@@ -60,5 +74,7 @@ private:
 
 // The live application object, or null when there is none.
 CWinApp* CurrentApp();
+// The live application object; throws the framework's "not initialised" failure when there is none.
+CWinApp& RequireCurrentApp();
 
 }  // namespace Wfx

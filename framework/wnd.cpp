@@ -11,14 +11,6 @@ namespace {
 
 const char kDefaultClassName[] = "Wfx Window";
 
-CWinApp& RequireApp()
-{
-    CWinApp* app = CurrentApp();
-    if (!app)
-        throw CWinException("Wfx has not been initialised properly.\n Start Wfx by inheriting from CWinApp.");
-    return *app;
-}
-
 HINSTANCE InstanceHandle()
 {
     CWinApp* app = CurrentApp();
@@ -33,19 +25,6 @@ HINSTANCE ResourceModule()
     HINSTANCE module = app->GetResourceHandle();
     return module ? module : app->GetInstanceHandle();
 }
-
-// Clears the thread's hand-over on every way out of a creation, so no later window takes this object.
-class PendingWindowScope {
-public:
-    PendingWindowScope(ThreadRecord& record, CWnd* window) : record_(record) { record_.pendingWindow = window; }
-    ~PendingWindowScope() { record_.pendingWindow = nullptr; }
-
-    PendingWindowScope(const PendingWindowScope&) = delete;
-    PendingWindowScope& operator=(const PendingWindowScope&) = delete;
-
-private:
-    ThreadRecord& record_;
-};
 
 }  // namespace
 
@@ -193,7 +172,7 @@ HWND CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD st
                     int height, HWND parent, HMENU menuOrId, LPVOID createParams)
 {
     try {
-        CWinApp& app = RequireApp();
+        CWinApp& app = RequireCurrentApp();
         if (IsWindow(hWnd))
             throw CWinException("CWnd::CreateEx ... Window already exists");
         Destroy();
@@ -248,7 +227,7 @@ BOOL CWnd::RegisterClass(WNDCLASS& wc)
         int length = lstrlenA(wc.lpszClassName);
         if (length == 0 || length > 255)
             throw CWinException("CWnd::RegisterClass   Invalid class name");
-        HINSTANCE instance = RequireApp().GetInstanceHandle();
+        HINSTANCE instance = RequireCurrentApp().GetInstanceHandle();
 
         WNDCLASSA existing = {};
         if (GetClassInfoA(instance, wc.lpszClassName, &existing)) {
@@ -273,7 +252,7 @@ BOOL CWnd::Attach(HWND window)
     try {
         if (!IsWindow(window))
             throw CWinException("Attach failed, not a valid hwnd");
-        CWinApp& app = RequireApp();
+        CWinApp& app = RequireCurrentApp();
         if (app.FindInMap(window))
             throw CWinException("Window already attached to this CWnd object");
 
@@ -298,7 +277,7 @@ void CWnd::Subclass()
 {
     if (prevWindowProc)
         throw CWinException("Subclass failed.  Already Subclassed");
-    WNDPROC defaultWindowProc = RequireApp().GetDefaultWindowProc();
+    WNDPROC defaultWindowProc = RequireCurrentApp().GetDefaultWindowProc();
 
     LONG current = GetWindowLongA(hWnd, GWL_WNDPROC);
     if (reinterpret_cast<WNDPROC>(current) == defaultWindowProc)
@@ -310,27 +289,24 @@ void CWnd::Subclass()
 
 HICON CWnd::SetIconLarge(int iconId)
 {
-    HICON previous = largeIcon;
-    largeIcon = static_cast<HICON>(LoadImageA(ResourceModule(), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                              LR_DEFAULTCOLOR));
-    SendMessageA(hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
-    // The window has let go of the earlier icon now, and this object owns it.
-    if (previous && previous != largeIcon)
-        DestroyIcon(previous);
-    return largeIcon;
+    return SetIcon(largeIcon, iconId, ICON_BIG, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
 }
 
 HICON CWnd::SetIconSmall(int iconId)
 {
-    HICON previous = smallIcon;
-    smallIcon = static_cast<HICON>(LoadImageA(ResourceModule(), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                              LR_DEFAULTCOLOR));
-    SendMessageA(hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    if (previous && previous != smallIcon)
+    return SetIcon(smallIcon, iconId, ICON_SMALL, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+}
+
+HICON CWnd::SetIcon(HICON& held, int iconId, WPARAM kind, int width, int height)
+{
+    HICON previous = held;
+    held = static_cast<HICON>(
+        LoadImageA(ResourceModule(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+    SendMessageA(hWnd, WM_SETICON, kind, reinterpret_cast<LPARAM>(held));
+    // The window has let go of the earlier icon now, and this object owns it.
+    if (previous && previous != held)
         DestroyIcon(previous);
-    return smallIcon;
+    return held;
 }
 
 }  // namespace Wfx

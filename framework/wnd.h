@@ -52,12 +52,17 @@ public:
     HICON largeIcon;
     HICON smallIcon;
     WNDPROC prevWindowProc;
+
+private:
+    HICON SetIcon(HICON& held, int iconId, WPARAM kind, int width, int height);
 };
 
 // The one window procedure of every framework window: finds the object and hands it the message.
 LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The object bound to the window, or null.
 CWnd* FromHandle(HWND window);
+// True for the control messages that a parent hands back to the object of the control they name.
+bool IsReflectedMessage(UINT message);
 // Offers a control message to the object of the control it names; 0 when no object claims it.
 LRESULT ReflectMessage(HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
 

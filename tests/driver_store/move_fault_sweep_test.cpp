@@ -169,7 +169,7 @@ TEST(MoveFaultSweep, RestoreKeepsEveryEntryWholeWhicheverCallFails)
     Sweep(kRestore);
 }
 
-// The Part's edge case, with the partial copy cleared away: the item stays selected, and nothing is said.
+// A failed copy with its partial copy cleared away: the item stays selected, and nothing is said.
 TEST(MoveFaultSweep, FailedCopyOfTheOnlySelectedEntryIsSilent)
 {
     RegistrySandbox sandbox;
