@@ -39,8 +39,7 @@ BOOL CMyDialog::OnInitDialog()
 
     RegistryKey active;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, KEY_ALL_ACCESS, active.Receive()) != ERROR_SUCCESS) {
-        MessageBoxA(nullptr,
-                    "No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.",
+        MessageBoxA(nullptr, "No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.",
                     "ASIO Quimble", MB_OK);
         EndDialog(IDCANCEL);
         return TRUE;

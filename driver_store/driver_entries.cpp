@@ -32,9 +32,9 @@ KeyCounts QueryKeyCounts(HKEY key)
     DWORD maxValueSize = 0;
     DWORD securityDescriptorSize = 0;
     FILETIME lastWrite = {};
-    const LONG rc = registryCalls.queryInfoKey(key, className, &classSize, nullptr, &counts.subkeys,
-                                               &maxSubkeyNameSize, &maxClassSize, &counts.values, &maxValueNameSize,
-                                               &maxValueSize, &securityDescriptorSize, &lastWrite);
+    const LONG rc = registryCalls.queryInfoKey(key, className, &classSize, nullptr, &counts.subkeys, &maxSubkeyNameSize,
+                                               &maxClassSize, &counts.values, &maxValueNameSize, &maxValueSize,
+                                               &securityDescriptorSize, &lastWrite);
     if (rc != ERROR_SUCCESS)
         return KeyCounts();
     return counts;

@@ -31,8 +31,8 @@ void ShowMessage(const char* text)
 
 bool CreateSubkey(HKEY parent, const char* name, RegistryKey& key, DWORD* disposition)
 {
-    const LONG rc = registryCalls.createKeyEx(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
-                                              disposition);
+    const LONG rc =
+        registryCalls.createKeyEx(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), disposition);
     return rc == ERROR_SUCCESS;
 }
 

@@ -14,7 +14,11 @@ public:
 
     HKEY Get() const { return key_; }
     // For the out-parameter of the open and create calls; the key held before is closed first.
-    HKEY* Receive() { Close(); return &key_; }
+    HKEY* Receive()
+    {
+        Close();
+        return &key_;
+    }
     bool IsOpen() const { return key_ != nullptr; }
     void Close();
 

@@ -57,7 +57,11 @@ CDialog::CDialog(UINT templateId, HWND parent)
 }
 
 CDialog::CDialog(const DLGTEMPLATE* dialogTemplate, HWND parent)
-    : templateInMemory(TRUE), modal(TRUE), templateName(nullptr), inMemoryTemplate(dialogTemplate), parentWindow(parent)
+    : templateInMemory(TRUE),
+      modal(TRUE),
+      templateName(nullptr),
+      inMemoryTemplate(dialogTemplate),
+      parentWindow(parent)
 {
     InitCommonControls();
 }
@@ -107,8 +111,8 @@ INT_PTR CDialog::DoModal()
                 result = DialogBoxIndirectParamA(app.GetInstanceHandle(), inMemoryTemplate, parentWindow,
                                                  StaticDialogProc, 0);
             } else {
-                result = DialogBoxParamA(TemplateModule(app, templateName), templateName, parentWindow,
-                                         StaticDialogProc, 0);
+                result =
+                    DialogBoxParamA(TemplateModule(app, templateName), templateName, parentWindow, StaticDialogProc, 0);
             }
             modalError = GetLastError();
         }

@@ -47,7 +47,10 @@ CWinApp* CurrentApp()
 }
 
 CWinApp::CWinApp()
-    : instanceHandle(nullptr), resourceHandle(nullptr), tlsIndex(TLS_OUT_OF_INDEXES), defaultWindowProc(nullptr)
+    : instanceHandle(nullptr),
+      resourceHandle(nullptr),
+      tlsIndex(TLS_OUT_OF_INDEXES),
+      defaultWindowProc(nullptr)
 {
     InitializeCriticalSection(&mapLock);
     try {

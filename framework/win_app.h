@@ -55,10 +55,7 @@ private:
 
     // Ordered by the handle's value as an unsigned 32-bit number.
     struct HandleOrder {
-        bool operator()(HWND a, HWND b) const
-        {
-            return reinterpret_cast<UINT_PTR>(a) < reinterpret_cast<UINT_PTR>(b);
-        }
+        bool operator()(HWND a, HWND b) const { return reinterpret_cast<UINT_PTR>(a) < reinterpret_cast<UINT_PTR>(b); }
     };
 
     void DefaultClass();

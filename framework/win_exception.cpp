@@ -3,9 +3,7 @@
 
 namespace Wfx {
 
-CWinException::CWinException(LPCSTR text) : errorCode(GetLastError()), text(text)
-{
-}
+CWinException::CWinException(LPCSTR text) : errorCode(GetLastError()), text(text) {}
 
 void CWinException::ShowMessage() const
 {

@@ -29,7 +29,12 @@ HINSTANCE ResourceModule()
 }  // namespace
 
 CWnd::CWnd()
-    : createStruct(), hWnd(nullptr), windowClass(), largeIcon(nullptr), smallIcon(nullptr), prevWindowProc(nullptr)
+    : createStruct(),
+      hWnd(nullptr),
+      windowClass(),
+      largeIcon(nullptr),
+      smallIcon(nullptr),
+      prevWindowProc(nullptr)
 {
 }
 
@@ -146,9 +151,7 @@ BOOL CWnd::OnUnhandledCommand(WPARAM, LPARAM)
     return FALSE;
 }
 
-void CWnd::OnCreate()
-{
-}
+void CWnd::OnCreate() {}
 
 LRESULT CWnd::OnNotify(WPARAM, LPARAM)
 {
@@ -160,13 +163,9 @@ LRESULT CWnd::PreNotify(WPARAM, LPARAM)
     return 0;
 }
 
-void CWnd::OnAfterCreate()
-{
-}
+void CWnd::OnAfterCreate() {}
 
-void CWnd::OnPaint(HDC)
-{
-}
+void CWnd::OnPaint(HDC) {}
 
 HWND CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                     int height, HWND parent, HMENU menuOrId, LPVOID createParams)

@@ -36,8 +36,8 @@ public:
     virtual LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     virtual LRESULT WndProcDefault(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    HWND CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
-                  int height, HWND parent, HMENU menuOrId, LPVOID createParams);
+    HWND CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width, int height,
+                  HWND parent, HMENU menuOrId, LPVOID createParams);
     BOOL RegisterClass(WNDCLASS& wc);
     BOOL Attach(HWND window);
     void Subclass();

@@ -68,7 +68,11 @@ std::vector<std::string> Items(HWND dialog, int listId, bool selectedOnly)
 }  // namespace
 
 ModalScript::ModalScript(const Wfx::CWnd& dialog, std::vector<Step> steps, DWORD limitMs)
-    : dialog_(dialog), steps_(std::move(steps)), start_(GetTickCount()), limit_(limitMs), outer_(activeScript)
+    : dialog_(dialog),
+      steps_(std::move(steps)),
+      start_(GetTickCount()),
+      limit_(limitMs),
+      outer_(activeScript)
 {
     activeScript = this;
     timer_ = SetTimer(nullptr, 0, 20, Tick);

@@ -116,8 +116,8 @@ TEST_F(HyperlinkTest, PaintsUnderlinedBlueOnButtonFaceThenPurpleOnceVisited)
 
 TEST_F(HyperlinkTest, AnswersNoOtherReflectedMessageAndLeavesItsDcAlone)
 {
-    const UINT others[] = {WM_CTLCOLORBTN, WM_CTLCOLOREDIT,  WM_CTLCOLORLISTBOX, WM_CTLCOLORDLG,
-                           WM_COMMAND,     WM_DRAWITEM,      WM_PARENTNOTIFY,    WM_HSCROLL};
+    const UINT others[] = {WM_CTLCOLORBTN, WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX, WM_CTLCOLORDLG,
+                           WM_COMMAND,     WM_DRAWITEM,     WM_PARENTNOTIFY,    WM_HSCROLL};
     for (UINT message : others) {
         SCOPED_TRACE(::testing::Message() << "message 0x" << std::hex << message);
         MemoryDc dc;

@@ -19,8 +19,7 @@ using Names = std::vector<std::string>;
 
 constexpr char kActive[] = "Software\\ASIO";
 constexpr char kHidden[] = "Software\\ASIO Quimble";
-constexpr char kNoDrivers[] =
-    "No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.";
+constexpr char kNoDrivers[] = "No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.";
 constexpr char kSelectActive[] =
     "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
     "Hit the \"Help\" button for further information on how to use this utility.";
@@ -182,18 +181,19 @@ TEST_F(MainDialogTest, HideMovesExactlyTheSelectedEntriesInListsAndRegistry)
     WriteTree(HKEY_LOCAL_MACHINE, kHidden, Drivers({"Cobra"}));
 
     CMyDialog dialog(IDD_MAIN, nullptr);
-    EXPECT_EQ(IDOK, Run(dialog, {[](HWND d) {
-                                     ASSERT_EQ((Names{"Alpha", "Bravo", "Charlie", "Delta", "Echo"}),
-                                               ListItems(d, IDC_ACTIVE_LIST));
-                                     ASSERT_EQ(Names{"Cobra"}, ListItems(d, IDC_HIDDEN_LIST));
-                                     SendDlgItemMessageA(d, IDC_ACTIVE_LIST, LB_SETSEL, TRUE, 1);
-                                     SendDlgItemMessageA(d, IDC_ACTIVE_LIST, LB_SETSEL, TRUE, 3);
-                                     Click(d, IDC_HIDE);
-                                     EXPECT_EQ((Names{"Alpha", "Charlie", "Echo"}), ListItems(d, IDC_ACTIVE_LIST));
-                                     EXPECT_EQ(Names{}, SelectedListItems(d, IDC_ACTIVE_LIST));
-                                     EXPECT_EQ((Names{"Bravo", "Cobra", "Delta"}), ListItems(d, IDC_HIDDEN_LIST));
-                                 },
-                                 [](HWND d) { Click(d, IDOK); }}));
+    EXPECT_EQ(IDOK,
+              Run(dialog,
+                  {[](HWND d) {
+                       ASSERT_EQ((Names{"Alpha", "Bravo", "Charlie", "Delta", "Echo"}), ListItems(d, IDC_ACTIVE_LIST));
+                       ASSERT_EQ(Names{"Cobra"}, ListItems(d, IDC_HIDDEN_LIST));
+                       SendDlgItemMessageA(d, IDC_ACTIVE_LIST, LB_SETSEL, TRUE, 1);
+                       SendDlgItemMessageA(d, IDC_ACTIVE_LIST, LB_SETSEL, TRUE, 3);
+                       Click(d, IDC_HIDE);
+                       EXPECT_EQ((Names{"Alpha", "Charlie", "Echo"}), ListItems(d, IDC_ACTIVE_LIST));
+                       EXPECT_EQ(Names{}, SelectedListItems(d, IDC_ACTIVE_LIST));
+                       EXPECT_EQ((Names{"Bravo", "Cobra", "Delta"}), ListItems(d, IDC_HIDDEN_LIST));
+                   },
+                   [](HWND d) { Click(d, IDOK); }}));
 
     RegistryTree stillActive = Drivers({"Alpha", "Charlie", "Echo"});
     stillActive.Subkey("Not a driver", RegistryTree().String("clsid", "{lower}"));
@@ -284,23 +284,23 @@ TEST_F(MainDialogTest, SetsBothIconsBindsTheLinkAndItsLabelFits)
     WriteTree(HKEY_LOCAL_MACHINE, kHidden, RegistryTree());
     CMyDialog dialog(IDD_MAIN, nullptr);
     EXPECT_EQ(IDOK, Run(dialog, {[&](HWND d) {
-                                     auto big = reinterpret_cast<HICON>(SendMessageA(d, WM_GETICON, ICON_BIG, 0));
-                                     auto small = reinterpret_cast<HICON>(SendMessageA(d, WM_GETICON, ICON_SMALL, 0));
-                                     EXPECT_NE(nullptr, big);
-                                     EXPECT_NE(nullptr, small);
-                                     EXPECT_EQ(dialog.largeIcon, big);
-                                     EXPECT_EQ(dialog.smallIcon, small);
-                                     EXPECT_EQ(GetSystemMetrics(SM_CXICON), IconWidth(big));
-                                     EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), IconWidth(small));
+                            auto big = reinterpret_cast<HICON>(SendMessageA(d, WM_GETICON, ICON_BIG, 0));
+                            auto small = reinterpret_cast<HICON>(SendMessageA(d, WM_GETICON, ICON_SMALL, 0));
+                            EXPECT_NE(nullptr, big);
+                            EXPECT_NE(nullptr, small);
+                            EXPECT_EQ(dialog.largeIcon, big);
+                            EXPECT_EQ(dialog.smallIcon, small);
+                            EXPECT_EQ(GetSystemMetrics(SM_CXICON), IconWidth(big));
+                            EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), IconWidth(small));
 
-                                     HWND label = GetDlgItem(d, IDC_HYPERLINK);
-                                     EXPECT_EQ(label, dialog.hyperlink.hWnd);
-                                     EXPECT_NE(nullptr, dialog.hyperlink.underlinedFont);
-                                     EXPECT_GT(GetWindowTextLengthA(label), 0);
-                                     const auto [textWidth, clientWidth] = TextAndClientWidth(label);
-                                     EXPECT_LE(textWidth, clientWidth) << "the link text is cut off";
-                                     Click(d, IDOK);
-                                 }}));
+                            HWND label = GetDlgItem(d, IDC_HYPERLINK);
+                            EXPECT_EQ(label, dialog.hyperlink.hWnd);
+                            EXPECT_NE(nullptr, dialog.hyperlink.underlinedFont);
+                            EXPECT_GT(GetWindowTextLengthA(label), 0);
+                            const auto [textWidth, clientWidth] = TextAndClientWidth(label);
+                            EXPECT_LE(textWidth, clientWidth) << "the link text is cut off";
+                            Click(d, IDOK);
+                        }}));
 }
 
 }  // namespace

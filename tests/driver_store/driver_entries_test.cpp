@@ -161,8 +161,8 @@ TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
         if (k == 1)
             EXPECT_TRUE(listed.empty()) << failed;
         else
-            EXPECT_LE(missing.size(), 1u) << "call " << k << " " << failed << " lost "
-                                          << ::testing::PrintToString(missing);
+            EXPECT_LE(missing.size(), 1u)
+                << "call " << k << " " << failed << " lost " << ::testing::PrintToString(missing);
     }
 }
 

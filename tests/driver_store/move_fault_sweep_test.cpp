@@ -59,8 +59,8 @@ Locations SweepStart(const Direction& direction)
         for (const auto& [name, tree] : location->subkeys) {
             const auto found = original.find(name);
             if (found == original.end() || found->second != tree)
-                return ::testing::AssertionFailure() << "\"" << name << "\" is not a complete copy:"
-                                                     << ::testing::PrintToString(tree);
+                return ::testing::AssertionFailure()
+                       << "\"" << name << "\" is not a complete copy:" << ::testing::PrintToString(tree);
         }
         if (!location->values.empty())
             return ::testing::AssertionFailure() << "a location gained values";
@@ -73,9 +73,9 @@ Locations SweepStart(const Direction& direction)
     for (const auto& [listId, location] : {std::pair{kActiveListId, &after.active}, {kHiddenListId, &after.hidden}}) {
         const Names items = host.Items(listId);
         if (items != DriverNames(*location))
-            return ::testing::AssertionFailure() << "list " << listId << " shows " << ::testing::PrintToString(items)
-                                                 << ", the location holds "
-                                                 << ::testing::PrintToString(DriverNames(*location));
+            return ::testing::AssertionFailure()
+                   << "list " << listId << " shows " << ::testing::PrintToString(items) << ", the location holds "
+                   << ::testing::PrintToString(DriverNames(*location));
     }
     return ::testing::AssertionSuccess();
 }
@@ -203,8 +203,8 @@ TEST(MoveFaultSweep, FailedUndoLeavesTheEntryInBothLists)
         int occurrence;
     };
     // The first call of a kind belongs to opening the locations or to the first move; the undo's are later ones.
-    for (const Case& row : {Case{"recreating the source fails", "RegCreateKeyExA", 3},
-                            Case{"copying back fails", "SHCopyKeyA", 2}}) {
+    for (const Case& row :
+         {Case{"recreating the source fails", "RegCreateKeyExA", 3}, Case{"copying back fails", "SHCopyKeyA", 2}}) {
         SCOPED_TRACE(row.label);
         RegistrySandbox sandbox;
         Locations start;

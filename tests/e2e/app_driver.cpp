@@ -56,8 +56,8 @@ std::string ListItem(HWND list, int index)
         return {};
     std::wstring wide(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(wide.data()), SMTO_ABORTIFHUNG,
-                             kSendMs, &copied) ||
+    if (!SendMessageTimeoutW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(wide.data()), SMTO_ABORTIFHUNG, kSendMs,
+                             &copied) ||
         static_cast<LRESULT>(copied) == LB_ERR)
         return {};
     wide.resize(copied);
@@ -182,24 +182,28 @@ std::vector<HWND> VisibleDialogs(DWORD processId)
 HWND WaitForVisibleDialog(const AppProcess& app, DWORD timeoutMs)
 {
     HWND dialog = nullptr;
-    WaitUntil([&] {
-        std::vector<HWND> dialogs = VisibleDialogs(app.Id());
-        if (!dialogs.empty())
-            dialog = dialogs.front();
-        return dialog || !app.Running();
-    }, timeoutMs);
+    WaitUntil(
+        [&] {
+            std::vector<HWND> dialogs = VisibleDialogs(app.Id());
+            if (!dialogs.empty())
+                dialog = dialogs.front();
+            return dialog || !app.Running();
+        },
+        timeoutMs);
     return dialog;
 }
 
 HWND WaitForBox(const AppProcess& app, DWORD timeoutMs)
 {
     HWND box = nullptr;
-    WaitUntil([&] {
-        for (HWND dialog : VisibleDialogs(app.Id()))
-            if (!box && !IsMainDialog(dialog))
-                box = dialog;
-        return box || !app.Running();
-    }, timeoutMs);
+    WaitUntil(
+        [&] {
+            for (HWND dialog : VisibleDialogs(app.Id()))
+                if (!box && !IsMainDialog(dialog))
+                    box = dialog;
+            return box || !app.Running();
+        },
+        timeoutMs);
     return box;
 }
 

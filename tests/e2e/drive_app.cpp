@@ -83,8 +83,9 @@ int main(int argc, char** argv)
         return Show(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "close") == 0)
         return Close();
-    std::fprintf(stderr,
-                 "usage: drive_app show PROGRAM   start PROGRAM, answer its help, print the dialog's place\n"
-                 "       drive_app close          answer the program's boxes, end its dialog with Esc and wait for it\n");
+    std::fprintf(
+        stderr,
+        "usage: drive_app show PROGRAM   start PROGRAM, answer its help, print the dialog's place\n"
+        "       drive_app close          answer the program's boxes, end its dialog with Esc and wait for it\n");
     return 2;
 }

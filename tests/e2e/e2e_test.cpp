@@ -26,29 +26,31 @@ RegistryTree SeededDrivers()
         .Subkey("Devices", devices);
 
     RegistryTree tree;
-    tree.Subkey("ASIO4ALL v2", Driver("{232685C6-6548-49D8-846D-4141A3EF7560}", "ASIO4ALL v2")
-                                   .Subkey("Settings", settings))
-        .Subkey("Focusrite USB ASIO", Driver("{5C6A1A4E-8C3D-4C9F-9F6B-2F1C0D7E9A11}", "Focusrite USB ASIO")
-                                          .String("", "Focusrite")
-                                          .Value("InstallDir", REG_EXPAND_SZ, std::string("%ProgramFiles%\\Focusrite") + '\0')
-                                          .Subkey("Empty", RegistryTree()))
+    tree.Subkey("ASIO4ALL v2",
+                Driver("{232685C6-6548-49D8-846D-4141A3EF7560}", "ASIO4ALL v2").Subkey("Settings", settings))
+        .Subkey("Focusrite USB ASIO",
+                Driver("{5C6A1A4E-8C3D-4C9F-9F6B-2F1C0D7E9A11}", "Focusrite USB ASIO")
+                    .String("", "Focusrite")
+                    .Value("InstallDir", REG_EXPAND_SZ, std::string("%ProgramFiles%\\Focusrite") + '\0')
+                    .Subkey("Empty", RegistryTree()))
         .Subkey("Generic Low Latency ASIO Driver",
                 Driver("{A91EAB10-6D9D-4E9B-8F3C-0B8B4A1C2D3E}", "Generic Low Latency ASIO Driver"))
-        .Subkey("iConnectivity ASIO", Driver("{0E2B4C1F-3A5D-4E6F-8A9B-1C2D3E4F5A6B}", "iConnectivity ASIO")
-                                          .Dword("Version", 0x00020001))
+        .Subkey("iConnectivity ASIO",
+                Driver("{0E2B4C1F-3A5D-4E6F-8A9B-1C2D3E4F5A6B}", "iConnectivity ASIO").Dword("Version", 0x00020001))
         .Subkey("Realtek ASIO", Driver("{F3B8A2C1-7D4E-4B6A-9C8D-5E6F7A8B9C0D}", "Realtek ASIO"))
         .Subkey("Yamaha Steinberg USB ASIO",
                 Driver("{7A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}", "Yamaha Steinberg USB ASIO"))
         .Subkey("Common Settings",
-                RegistryTree().Dword("Latency", 10).Subkey("Nested", Driver("{00000000-0000-0000-0000-000000000001}",
-                                                                            "not a driver of the location")))
+                RegistryTree()
+                    .Dword("Latency", 10)
+                    .Subkey("Nested", Driver("{00000000-0000-0000-0000-000000000001}", "not a driver of the location")))
         .Subkey("Legacy Panel", RegistryTree().String("clsid", "{00000000-0000-0000-0000-000000000002}"));
     return tree;
 }
 
 const std::vector<std::string> kSortedDrivers = {
-    "ASIO4ALL v2", "Focusrite USB ASIO", "Generic Low Latency ASIO Driver", "iConnectivity ASIO", "Realtek ASIO",
-    "Yamaha Steinberg USB ASIO"};
+    "ASIO4ALL v2",        "Focusrite USB ASIO", "Generic Low Latency ASIO Driver",
+    "iConnectivity ASIO", "Realtek ASIO",       "Yamaha Steinberg USB ASIO"};
 
 // The seeded tree split by entry names: the named subkeys, and the rest.
 RegistryTree Only(const RegistryTree& all, const std::vector<std::string>& names)
@@ -161,8 +163,8 @@ protected:
             return ::testing::AssertionFailure() << path << " does not exist";
         RegistryTree actual = ReadTree(HKEY_LOCAL_MACHINE, path);
         if (actual != expected)
-            return ::testing::AssertionFailure() << path << " holds" << ::testing::PrintToString(actual)
-                                                 << "expected" << ::testing::PrintToString(expected);
+            return ::testing::AssertionFailure() << path << " holds" << ::testing::PrintToString(actual) << "expected"
+                                                 << ::testing::PrintToString(expected);
         return ::testing::AssertionSuccess();
     }
 
@@ -237,9 +239,10 @@ TEST_F(E2eTest, LaterRunShowsBothLocationsAndRestoresWithoutLoss)
     ASSERT_TRUE(hintBox) << "no box explained the empty selection";
     ShownBox hint = Answer(hintBox);
     EXPECT_EQ("ASIO Quimble", hint.title);
-    EXPECT_EQ("Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
-              "Hit the \"Help\" button for further information on how to use this utility.",
-              hint.text);
+    EXPECT_EQ(
+        "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
+        "Hit the \"Help\" button for further information on how to use this utility.",
+        hint.text);
     EXPECT_TRUE(LocationHolds(kHiddenPath, Only(seeded_, parked)));
 
     ASSERT_TRUE(SelectItems(dialog, kHiddenList, {0, 1}));
@@ -292,7 +295,11 @@ TEST_F(E2eTest, EveryWayOfClosingExitsWithZeroAndChangesNothing)
     WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Only(seeded_, parked));
     const std::pair<const char*, std::function<bool(HWND)>> ways[] = {
         {"Esc", PressEscape},
-        {"OK", [](HWND dialog) { ClickButton(dialog, IDOK); return true; }},
+        {"OK",
+         [](HWND dialog) {
+             ClickButton(dialog, IDOK);
+             return true;
+         }},
         {"close box", PressCloseBox},
     };
     for (const auto& [name, close] : ways) {

@@ -67,12 +67,13 @@ private:
 const DLGTEMPLATE* ProbeTemplate()
 {
     // Class atoms: 0x0080 button, 0x0082 static, 0x0083 list box.
-    static const DialogTemplate probe("Probe", {
-        {0x0080, BS_DEFPUSHBUTTON | WS_TABSTOP, 140, 80, 50, 14, IDOK, "OK"},
-        {0x0080, BS_PUSHBUTTON | WS_TABSTOP, 80, 80, 50, 14, IDC_PROBE_OTHER, "Other"},
-        {0x0082, SS_LEFT, 10, 10, 100, 10, IDC_PROBE_LABEL, "Label"},
-        {0x0083, LBS_NOTIFY | WS_TABSTOP, 10, 25, 100, 50, IDC_PROBE_LIST, ""},
-    });
+    static const DialogTemplate probe(
+        "Probe", {
+                     {0x0080, BS_DEFPUSHBUTTON | WS_TABSTOP, 140, 80, 50, 14, IDOK, "OK"},
+                     {0x0080, BS_PUSHBUTTON | WS_TABSTOP, 80, 80, 50, 14, IDC_PROBE_OTHER, "Other"},
+                     {0x0082, SS_LEFT, 10, 10, 100, 10, IDC_PROBE_LABEL, "Label"},
+                     {0x0083, LBS_NOTIFY | WS_TABSTOP, 10, 25, 100, 50, IDC_PROBE_LIST, ""},
+                 });
     return probe.Get();
 }
 
@@ -225,7 +226,10 @@ TEST(CenteredPosition, CentresThenClampsToOriginThenToWorkAreaEdges)
         {"no parent", {0, 0, 401, 300}, {0, 0, 1024, 738}, {0, 0, 1024, 738}, {311, 219}},
         {"on a parent", {0, 0, 200, 100}, {100, 50, 500, 350}, {0, 0, 1024, 738}, {200, 150}},
         {"odd negative halves truncate", {0, 0, 401, 301}, {1000, 600, 1100, 700}, {0, 0, 2000, 2000}, {850, 500}},
-        {"off the origin, work area further in", {0, 0, 300, 200}, {-500, -400, -100, -100}, {200, 100, 1224, 838},
+        {"off the origin, work area further in",
+         {0, 0, 300, 200},
+         {-500, -400, -100, -100},
+         {200, 100, 1224, 838},
          {0, 0}},
         {"past the right and bottom", {0, 0, 300, 200}, {900, 600, 1300, 900}, {0, 0, 1024, 738}, {724, 538}},
         {"larger than the work area", {0, 0, 1200, 900}, {0, 0, 1024, 738}, {0, 0, 1024, 738}, {-176, -162}},
@@ -239,8 +243,8 @@ TEST(CenteredPosition, CentresThenClampsToOriginThenToWorkAreaEdges)
 
 TEST_F(DialogTest, InitialisationCentresOnTheWorkAreaOrTheParent)
 {
-    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 60, 40, 420, 360, nullptr, nullptr,
-                                  nullptr, nullptr);
+    HWND parent =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 60, 40, 420, 360, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(parent) << "CreateWindowExA(STATIC popup)";
     for (HWND owner : {HWND(nullptr), parent}) {
         ProbeDialog dialog(ProbeTemplate(), owner);
@@ -256,8 +260,8 @@ TEST_F(DialogTest, InitialisationCentresOnTheWorkAreaOrTheParent)
         reference = workArea;
         if (owner)
             GetWindowRect(owner, &reference);
-        POINT expected = Wfx::CenteredPosition({0, 0, placed.right - placed.left, placed.bottom - placed.top},
-                                               reference, workArea);
+        POINT expected =
+            Wfx::CenteredPosition({0, 0, placed.right - placed.left, placed.bottom - placed.top}, reference, workArea);
         EXPECT_EQ(expected.x, placed.left) << "owner " << owner;
         EXPECT_EQ(expected.y, placed.top) << "owner " << owner;
     }
@@ -386,8 +390,8 @@ TEST_F(DialogTest, CommandsAndNotificationsReachTheHooksInOrder)
     // Other commands go to OnCommand, then to the control's object; the answer is FALSE whatever they return.
     other.reflectedResult = 1;
     events.clear();
-    EXPECT_EQ(FALSE, Wfx::StaticDialogProc(window, WM_COMMAND, MAKEWPARAM(IDC_PROBE_OTHER, BN_CLICKED),
-                                           LPARAM(other.hWnd)));
+    EXPECT_EQ(FALSE,
+              Wfx::StaticDialogProc(window, WM_COMMAND, MAKEWPARAM(IDC_PROBE_OTHER, BN_CLICKED), LPARAM(other.hWnd)));
     EXPECT_EQ((Events{"OnCommand 1001", "other reflected 273"}), events);
     events.clear();
     EXPECT_EQ(FALSE, Wfx::StaticDialogProc(window, WM_COMMAND, MAKEWPARAM(IDC_PROBE_LABEL, 0),
@@ -404,7 +408,12 @@ TEST_F(DialogTest, CommandsAndNotificationsReachTheHooksInOrder)
         {"the sender's object takes it", list.hWnd, 0, 1, 1, TRUE, {"list notify"}},
         {"OnNotify returns 1", list.hWnd, 0, 0, 1, TRUE, {"list notify", "OnNotify"}},
         {"OnNotify returns 2", list.hWnd, 0, 0, 2, FALSE, {"list notify", "OnNotify"}},
-        {"inner child: its object, then the control's", innerWindows[0], 0, 1, 1, TRUE,
+        {"inner child: its object, then the control's",
+         innerWindows[0],
+         0,
+         1,
+         1,
+         TRUE,
          {"inner notify", "list notify"}},
         {"inner child without an object", innerWindows[1], 0, 0, 0, FALSE, {"list notify", "OnNotify"}},
         {"a control without an object", dialog.Item(IDOK), 1, 1, 1, TRUE, {"OnNotify"}},

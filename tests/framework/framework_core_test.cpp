@@ -112,8 +112,7 @@ TEST_F(FrameworkException, ShowMessageBuildsTheReportFromTextAndCode)
 {
 
     // Code 0: the text alone, no blank lines after it.
-    EXPECT_EQ("CWnd::AddToMap  can't add a NULL HWND",
-              ShownFor(0, "CWnd::AddToMap  can't add a NULL HWND", recorder));
+    EXPECT_EQ("CWnd::AddToMap  can't add a NULL HWND", ShownFor(0, "CWnd::AddToMap  can't add a NULL HWND", recorder));
 
     // A code the system has no text for: a blank line, five spaces, an empty description, a blank line.
     EXPECT_EQ("No description\n\n     \n\n", ShownFor(0x20000001, "No description", recorder));

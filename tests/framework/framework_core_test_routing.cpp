@@ -51,8 +51,8 @@ class UnboundRoutedWindow {
 public:
     UnboundRoutedWindow()
     {
-        parent_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+        parent_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr),
+                                  nullptr);
         window_ = CreateWindowExA(0, "STATIC", "abc", WS_CHILD, 0, 0, 10, 10, parent_, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
         ownProc_ = SetWindowLongA(window_, GWL_WNDPROC, reinterpret_cast<LONG>(Wfx::StaticWindowProc));
@@ -206,13 +206,28 @@ TEST_F(MessageRouting, CommandsGoToTheControlThenOnCommandThenOnUnhandledCommand
         std::vector<std::string> calls;
     } cases[] = {
         {"the control's object claims it", family.attached, 5, TRUE, TRUE, 1, {"S.OnReflectedMessage 0x111"}},
-        {"the control's object declines", family.attached, 0, TRUE, TRUE, 1,
+        {"the control's object declines",
+         family.attached,
+         0,
+         TRUE,
+         TRUE,
+         1,
          {"S.OnReflectedMessage 0x111", "P.OnCommand"}},
         {"a control without object, OnCommand", family.plain, 0, TRUE, TRUE, 1, {"P.OnCommand"}},
         {"OnUnhandledCommand", family.plain, 0, FALSE, TRUE, 1, {"P.OnCommand", "P.OnUnhandledCommand"}},
-        {"nobody: default processing", family.plain, 0, FALSE, FALSE, 77,
+        {"nobody: default processing",
+         family.plain,
+         0,
+         FALSE,
+         FALSE,
+         77,
          {"P.OnCommand", "P.OnUnhandledCommand", "P.DefWindowProc 0x111"}},
-        {"a menu command", nullptr, 0, FALSE, FALSE, 77,
+        {"a menu command",
+         nullptr,
+         0,
+         FALSE,
+         FALSE,
+         77,
          {"P.OnCommand", "P.OnUnhandledCommand", "P.DefWindowProc 0x111"}},
     };
     for (const auto& c : cases) {
@@ -248,7 +263,12 @@ TEST_F(MessageRouting, NotificationsAreOfferedToPreNotifyTheSenderItsParentThenO
         {"the sender's object", family.attached, 0, 6, 4, 6, {"P.PreNotify", "S.OnReflectedNotify"}},
         {"the sender declines", family.attached, 0, 0, 4, 4, {"P.PreNotify", "S.OnReflectedNotify", "P.OnNotify"}},
         {"the sender's parent's object", inner, 0, 3, 4, 3, {"P.PreNotify", "S.OnReflectedNotify"}},
-        {"nobody: default processing", family.plain, 0, 6, 0, 88,
+        {"nobody: default processing",
+         family.plain,
+         0,
+         6,
+         0,
+         88,
          {"P.PreNotify", "P.OnNotify", "P.DefWindowProc 0x4E"}},
     };
     for (const auto& c : cases) {
@@ -379,12 +399,27 @@ TEST_F(MessageRouting, ASubclassedWindowLeavesPaintingAndReflectionToItsOwnProce
         {"a reflected message", WM_CTLCOLORSTATIC, AsLParam(attached), FALSE, kRawAnswer, {}, true},
         {"creation still calls OnCreate", WM_CREATE, 0, FALSE, kRawAnswer, {"X.OnCreate"}, true},
         {"a handled command", WM_COMMAND, AsLParam(plain), TRUE, 1, {"X.OnCommand"}, false},
-        {"an unhandled command", WM_COMMAND, AsLParam(plain), FALSE, kRawAnswer,
-         {"X.OnCommand", "X.OnUnhandledCommand"}, true},
-        {"a notification from a known control", WM_NOTIFY, AsLParam(attached), FALSE, kRawAnswer, {"X.PreNotify"},
+        {"an unhandled command",
+         WM_COMMAND,
+         AsLParam(plain),
+         FALSE,
+         kRawAnswer,
+         {"X.OnCommand", "X.OnUnhandledCommand"},
          true},
-        {"a notification from an unknown control", WM_NOTIFY, AsLParam(plain), FALSE, 4,
-         {"X.PreNotify", "X.OnNotify"}, false},
+        {"a notification from a known control",
+         WM_NOTIFY,
+         AsLParam(attached),
+         FALSE,
+         kRawAnswer,
+         {"X.PreNotify"},
+         true},
+        {"a notification from an unknown control",
+         WM_NOTIFY,
+         AsLParam(plain),
+         FALSE,
+         4,
+         {"X.PreNotify", "X.OnNotify"},
+         false},
     };
     for (const auto& c : cases) {
         object.commandResult = c.command;
@@ -415,8 +450,8 @@ TEST(HeldException, HoldingEndsTheInnermostModalLoopAndKeepsTheFirstException)
     INT_PTR result = 0;
     {
         Wfx::ModalLoopScope loop(dialogObject.get());
-        result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &dialogTemplate.dialog, nullptr,
-                                         HoldingDialogProc, 0);
+        result =
+            DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &dialogTemplate.dialog, nullptr, HoldingDialogProc, 0);
     }
     EXPECT_EQ(0, result) << "99: the modal loop ran on until the safety timer";
     EXPECT_THROW(Wfx::RethrowHeldException(), std::bad_alloc);

@@ -227,8 +227,8 @@ TEST_F(WindowObject, CreateFillsInTheDefaultsOfItsOwnParameters)
     EXPECT_EQ(0u, style & WS_CHILD) << Hex(style);
     EXPECT_EQ(0, overlapped.createStruct.style) << "the chosen style is not written back";
     // The system's default size, as a window made with CW_USEDEFAULT directly gets it.
-    HWND reference = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND reference = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     RECT rect = {};
     RECT expected = {};
     ASSERT_TRUE(GetWindowRect(window, &rect));

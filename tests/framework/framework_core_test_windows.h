@@ -34,7 +34,8 @@ inline std::string Hex(UINT value)
 class TestWnd : public Wfx::CWnd {
 public:
     explicit TestWnd(std::string name = "w", std::vector<std::string>* sharedLog = nullptr)
-        : name(std::move(name)), log(sharedLog ? sharedLog : &ownLog)
+        : name(std::move(name)),
+          log(sharedLog ? sharedLog : &ownLog)
     {
     }
 
@@ -136,9 +137,9 @@ inline HWND CreateHidden(Wfx::CWnd& object, HWND parent = nullptr, DWORD style =
 // A control made with the system's own calls, outside the framework.
 inline HWND CreateRawControl(const char* className, HWND parent, int id, DWORD style = WS_CHILD | WS_VISIBLE)
 {
-    HWND control = CreateWindowExA(0, className, "raw", style, 0, 0, 50, 20, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
-                                   nullptr);
+    HWND control =
+        CreateWindowExA(0, className, "raw", style, 0, 0, 50, 20, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
     EXPECT_NE(nullptr, control) << "CreateWindowExA(" << className << ")";
     return control;
 }
@@ -155,8 +156,8 @@ inline ::testing::AssertionResult OneBox(MessageBoxRecorder& recorder, const std
         return failure;
     }
     if (boxes[0].title != title || boxes[0].text != text || boxes[0].owner != nullptr)
-        return ::testing::AssertionFailure() << "box \"" << boxes[0].title << "\" (owner " << boxes[0].owner
-                                             << "): \"" << boxes[0].text << "\"";
+        return ::testing::AssertionFailure()
+               << "box \"" << boxes[0].title << "\" (owner " << boxes[0].owner << "): \"" << boxes[0].text << "\"";
     return ::testing::AssertionSuccess();
 }
 

@@ -18,7 +18,8 @@ std::string WindowText(HWND window)
 }  // namespace
 
 MessageBoxRecorder::MessageBoxRecorder(std::vector<DLGPROC> ownDialogProcs)
-    : ownDialogProcs_(std::move(ownDialogProcs)), outer_(activeRecorder)
+    : ownDialogProcs_(std::move(ownDialogProcs)),
+      outer_(activeRecorder)
 {
     hook_ = SetWindowsHookExA(WH_CBT, HookProc, nullptr, GetCurrentThreadId());
     if (!hook_)

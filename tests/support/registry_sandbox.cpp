@@ -16,8 +16,8 @@ RegistrySandbox::RegistrySandbox() : scratchPath_(ScratchPathForThisProcess())
 {
     // A crashed earlier run may have left its scratch key behind.
     RegDeleteTreeA(HKEY_CURRENT_USER, scratchPath_.c_str());
-    LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, scratchPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &scratch_, nullptr);
+    LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, scratchPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &scratch_, nullptr);
     if (rc != ERROR_SUCCESS) {
         ADD_FAILURE() << "RegCreateKeyExA(HKCU, \"" << scratchPath_ << "\") = " << rc;
         return;

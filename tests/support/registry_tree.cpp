@@ -34,8 +34,8 @@ void WriteTree(HKEY root, const std::string& path, const RegistryTree& tree)
     LONG rc = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
     ASSERT_EQ(ERROR_SUCCESS, rc) << "RegCreateKeyExA(\"" << path << "\")";
     for (const auto& [name, value] : tree.values) {
-        rc = RegSetValueExA(key.Get(), name.c_str(), 0, value.type,
-                            reinterpret_cast<const BYTE*>(value.data.data()), static_cast<DWORD>(value.data.size()));
+        rc = RegSetValueExA(key.Get(), name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(value.data.data()),
+                            static_cast<DWORD>(value.data.size()));
         ASSERT_EQ(ERROR_SUCCESS, rc) << "RegSetValueExA(\"" << path << "\", \"" << name << "\")";
     }
     for (const auto& [name, subtree] : tree.subkeys)

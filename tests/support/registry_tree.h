@@ -17,10 +17,7 @@ struct RegistryTree {
     std::map<std::string, RegistryValue> values;
     std::map<std::string, RegistryTree> subkeys;
 
-    bool operator==(const RegistryTree& other) const
-    {
-        return values == other.values && subkeys == other.subkeys;
-    }
+    bool operator==(const RegistryTree& other) const { return values == other.values && subkeys == other.subkeys; }
     bool operator!=(const RegistryTree& other) const { return !(*this == other); }
 
     RegistryTree& Value(const std::string& name, DWORD type, const std::string& data);
