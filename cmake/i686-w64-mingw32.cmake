@@ -13,8 +13,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Everything static, so an executable needs nothing but the system's own DLLs.
+# Everything static, so an executable needs nothing but the system's own DLLs; release builds without symbols.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
+
+# Debian's GoogleTest sources, built with this toolchain.
+set(GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
 
 # Test executables run in a throwaway Wine prefix inside the build tree.
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-exec;${CMAKE_BINARY_DIR}/wineprefix")
