@@ -1,6 +1,7 @@
 // The main dialog run modally on a sandboxed registry, driven through its real controls from inside its loop.
 #include "dialog.h"
 #include "dialog_driver.h"
+#include "expected_texts.h"
 #include "message_box_recorder.h"
 #include "my_dialog.h"
 #include "registry_sandbox.h"
@@ -16,16 +17,6 @@
 namespace {
 
 using Names = std::vector<std::string>;
-
-constexpr char kActive[] = "Software\\ASIO";
-constexpr char kHidden[] = "Software\\ASIO Quimble";
-constexpr char kNoDrivers[] = "No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.";
-constexpr char kSelectActive[] =
-    "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
-    "Hit the \"Help\" button for further information on how to use this utility.";
-constexpr char kSelectHidden[] =
-    "Select one ore more devices in the \"Disabled Devices\" list before hitting the \"<<\" button.\n"
-    "Hit the \"Help\" button for further information on how to use this utility.";
 
 RegistryTree Driver(const std::string& name)
 {
@@ -121,7 +112,7 @@ class FirstUseTest : public MainDialogTest, public ::testing::WithParamInterface
 TEST_P(FirstUseTest, ShowsHelpBeforeTheDialogUntilAMoveButtonIsPressed)
 {
     const RegistryTree active = Drivers({"Synth"});
-    WriteTree(HKEY_LOCAL_MACHINE, kActive, active);
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, active);
     const int button = GetParam().id;
     {
         CMyDialog dialog(IDD_MAIN, nullptr);
@@ -139,8 +130,8 @@ TEST_P(FirstUseTest, ShowsHelpBeforeTheDialogUntilAMoveButtonIsPressed)
     EXPECT_EQ(kHelpText, shown[0].text);
     EXPECT_EQ("ASIO Quimble", shown[1].title);
     EXPECT_EQ(GetParam().nothingSelected, shown[1].text);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kHidden)) << "the press did not create the hidden location";
-    EXPECT_EQ(active, ReadTree(HKEY_LOCAL_MACHINE, kActive));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kHiddenPath)) << "the press did not create the hidden location";
+    EXPECT_EQ(active, ReadTree(HKEY_LOCAL_MACHINE, kActivePath));
 
     // The next start finds the hidden location and runs without help.
     CMyDialog again(IDD_MAIN, nullptr);
@@ -150,8 +141,8 @@ TEST_P(FirstUseTest, ShowsHelpBeforeTheDialogUntilAMoveButtonIsPressed)
 }
 
 INSTANTIATE_TEST_SUITE_P(MoveButtons, FirstUseTest,
-                         ::testing::Values(MoveButton{"Hide", IDC_HIDE, kSelectActive},
-                                           MoveButton{"Restore", IDC_RESTORE, kSelectHidden}),
+                         ::testing::Values(MoveButton{"Hide", IDC_HIDE, kHideNothingSelectedText},
+                                           MoveButton{"Restore", IDC_RESTORE, kRestoreNothingSelectedText}),
                          [](const ::testing::TestParamInfo<MoveButton>& info) { return info.param.name; });
 
 TEST_F(MainDialogTest, MissingActiveLocationShowsOnlyItsBoxAndNeverTheDialog)
@@ -162,8 +153,8 @@ TEST_F(MainDialogTest, MissingActiveLocationShowsOnlyItsBoxAndNeverTheDialog)
     ASSERT_EQ(1u, shown.size());
     EXPECT_EQ(nullptr, shown[0].owner);
     EXPECT_EQ("ASIO Quimble", shown[0].title);
-    EXPECT_EQ(kNoDrivers, shown[0].text);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kHidden)) << "starting must not create the hidden location";
+    EXPECT_EQ(kNoDriversText, shown[0].text);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kHiddenPath)) << "starting must not create the hidden location";
     EXPECT_EQ(nullptr, dialog.hyperlink.hWnd) << "the label was bound although the dialog ended";
 
     const Names seen = events.Take();
@@ -177,8 +168,8 @@ TEST_F(MainDialogTest, HideMovesExactlyTheSelectedEntriesInListsAndRegistry)
     // Written out of order; a subkey without a "CLSID" value of its own stays unlisted and in place.
     RegistryTree active = Drivers({"Echo", "Bravo", "Delta", "Alpha", "Charlie"});
     active.Subkey("Not a driver", RegistryTree().String("clsid", "{lower}"));
-    WriteTree(HKEY_LOCAL_MACHINE, kActive, active);
-    WriteTree(HKEY_LOCAL_MACHINE, kHidden, Drivers({"Cobra"}));
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, active);
+    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Drivers({"Cobra"}));
 
     CMyDialog dialog(IDD_MAIN, nullptr);
     EXPECT_EQ(IDOK,
@@ -197,15 +188,15 @@ TEST_F(MainDialogTest, HideMovesExactlyTheSelectedEntriesInListsAndRegistry)
 
     RegistryTree stillActive = Drivers({"Alpha", "Charlie", "Echo"});
     stillActive.Subkey("Not a driver", RegistryTree().String("clsid", "{lower}"));
-    EXPECT_EQ(stillActive, ReadTree(HKEY_LOCAL_MACHINE, kActive));
-    EXPECT_EQ(Drivers({"Bravo", "Cobra", "Delta"}), ReadTree(HKEY_LOCAL_MACHINE, kHidden));
+    EXPECT_EQ(stillActive, ReadTree(HKEY_LOCAL_MACHINE, kActivePath));
+    EXPECT_EQ(Drivers({"Bravo", "Cobra", "Delta"}), ReadTree(HKEY_LOCAL_MACHINE, kHiddenPath));
     EXPECT_EQ(Names{"dialog shown"}, events.Take());
 }
 
 TEST_F(MainDialogTest, HelpButtonShowsTheFirstUseTextOwnedByTheForegroundWindow)
 {
-    WriteTree(HKEY_LOCAL_MACHINE, kActive, Drivers({"Synth"}));
-    WriteTree(HKEY_LOCAL_MACHINE, kHidden, RegistryTree());
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Drivers({"Synth"}));
+    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, RegistryTree());
     HWND foreground = nullptr;
     CMyDialog dialog(IDD_MAIN, nullptr);
     EXPECT_EQ(IDOK, Run(dialog, {[&](HWND d) {
@@ -223,8 +214,8 @@ TEST_F(MainDialogTest, HelpButtonShowsTheFirstUseTextOwnedByTheForegroundWindow)
 
 TEST_F(MainDialogTest, FocusStartsOnRestoreSoEnterRestoresInsteadOfEnding)
 {
-    WriteTree(HKEY_LOCAL_MACHINE, kActive, Drivers({"Synth"}));
-    WriteTree(HKEY_LOCAL_MACHINE, kHidden, Drivers({"Organ"}));
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Drivers({"Synth"}));
+    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Drivers({"Organ"}));
     // Enter goes to the focused push button only when the dialog manager made it the default one.
     bool focusIsDefault = false;
     CMyDialog dialog(IDD_MAIN, nullptr);
@@ -244,7 +235,7 @@ TEST_F(MainDialogTest, FocusStartsOnRestoreSoEnterRestoresInsteadOfEnding)
                                          std::vector<RecordedBox> shown = boxes.Take();
                                          ASSERT_EQ(1u, shown.size());
                                          EXPECT_EQ("ASIO Quimble", shown[0].title);
-                                         EXPECT_EQ(kSelectHidden, shown[0].text);
+                                         EXPECT_EQ(kRestoreNothingSelectedText, shown[0].text);
                                          EXPECT_EQ(Names{"Organ"}, ListItems(d, IDC_HIDDEN_LIST));
                                      }
                                  }}));
@@ -255,7 +246,7 @@ TEST_F(MainDialogTest, FocusStartsOnRestoreSoEnterRestoresInsteadOfEnding)
 TEST_F(MainDialogTest, EndingsReturnTheirResultAndLeaveTheRegistryAlone)
 {
     // No hidden location: each start shows the help, and must not create the location while doing so.
-    WriteTree(HKEY_LOCAL_MACHINE, kActive, Drivers({"Organ", "Synth"}));
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Drivers({"Organ", "Synth"}));
     const RegistryTree before = ReadTree(HKEY_LOCAL_MACHINE, "Software");
     struct Ending {
         const char* name;
@@ -280,8 +271,8 @@ TEST_F(MainDialogTest, EndingsReturnTheirResultAndLeaveTheRegistryAlone)
 
 TEST_F(MainDialogTest, SetsBothIconsBindsTheLinkAndItsLabelFits)
 {
-    WriteTree(HKEY_LOCAL_MACHINE, kActive, Drivers({"Synth"}));
-    WriteTree(HKEY_LOCAL_MACHINE, kHidden, RegistryTree());
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Drivers({"Synth"}));
+    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, RegistryTree());
     CMyDialog dialog(IDD_MAIN, nullptr);
     EXPECT_EQ(IDOK, Run(dialog, {[&](HWND d) {
                             auto big = reinterpret_cast<HICON>(SendMessageA(d, WM_GETICON, ICON_BIG, 0));

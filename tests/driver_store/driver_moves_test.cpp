@@ -11,15 +11,6 @@
 
 namespace {
 
-constexpr char kTitle[] = "ASIO Quimble";
-constexpr char kCouldNotOpen[] = "Could not open registry keys!";
-constexpr char kHideNothingSelected[] =
-    "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
-    "Hit the \"Help\" button for further information on how to use this utility.";
-constexpr char kRestoreNothingSelected[] =
-    "Select one ore more devices in the \"Disabled Devices\" list before hitting the \"<<\" button.\n"
-    "Hit the \"Help\" button for further information on how to use this utility.";
-
 using Names = std::vector<std::string>;
 
 // Everything one command test needs, fresh: the sandboxed registry, the two lists, and a watch on message boxes.
@@ -39,7 +30,7 @@ struct Bench {
         const std::vector<RecordedBox> shown = boxes.Take();
         if (shown.size() != 1)
             return ::testing::AssertionFailure() << shown.size() << " message boxes instead of one";
-        if (shown[0].title != kTitle)
+        if (shown[0].title != kQuimbleTitle)
             return ::testing::AssertionFailure() << "title \"" << shown[0].title << "\"";
         if (shown[0].owner != host.Window())
             return ::testing::AssertionFailure() << "owner " << shown[0].owner << ", foreground was " << host.Window();
@@ -153,8 +144,8 @@ struct CommandCase {
 };
 
 const CommandCase kCommands[] = {
-    {"hide", HideSelected, kActiveListId, kHideNothingSelected},
-    {"restore", RestoreSelected, kHiddenListId, kRestoreNothingSelected},
+    {"hide", HideSelected, kActiveListId, kHideNothingSelectedText},
+    {"restore", RestoreSelected, kHiddenListId, kRestoreNothingSelectedText},
 };
 
 // With nothing selected, only the hidden location may come into being, empty; the lists stay as they were.
@@ -203,7 +194,7 @@ TEST(MoveCommands, MissingActiveLocationCannotBeOpened)
 
         command.command(bench.host.Window());
 
-        EXPECT_TRUE(bench.ShowedOneBox(kCouldNotOpen));
+        EXPECT_TRUE(bench.ShowedOneBox(kCouldNotOpenText));
         EXPECT_EQ((Names{"Alpha"}), bench.host.SelectedItems(kActiveListId));
         EXPECT_EQ((Names{"Bravo"}), bench.host.SelectedItems(kHiddenListId));
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kActivePath));
@@ -232,7 +223,7 @@ TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlace)
 
         const std::vector<RecordedBox> shown = bench.boxes.Take();
         ASSERT_EQ(1u, shown.size());
-        EXPECT_EQ(kTitle, shown[0].title);
+        EXPECT_EQ(kQuimbleTitle, shown[0].title);
         EXPECT_EQ(bench.host.Window(), shown[0].owner);
         const Names lines = Lines(shown[0].text);
         ASSERT_GE(lines.size(), 3u) << shown[0].text;

@@ -1,14 +1,12 @@
 // Sample driver registrations, and the two locations read back as trees, for the driver store's tests.
 #pragma once
 
+#include "expected_texts.h"
 #include "list_host.h"
 #include "registry_tree.h"
 
 #include <string>
 #include <vector>
-
-constexpr char kActivePath[] = "Software\\ASIO";
-constexpr char kHiddenPath[] = "Software\\ASIO Quimble";
 
 // A registration as installers write them: values of several types, an empty one, and nested subkeys.
 RegistryTree DriverTree(const std::string& tag);

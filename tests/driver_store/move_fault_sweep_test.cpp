@@ -119,7 +119,7 @@ SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
     if (openingFailed) {
         EXPECT_EQ(1u, boxes.size());
         if (!boxes.empty()) {
-            EXPECT_EQ("Could not open registry keys!", boxes[0].text);
+            EXPECT_EQ(kCouldNotOpenText, boxes[0].text);
         }
         EXPECT_EQ(start.active, after.active);
         EXPECT_EQ(start.hidden, after.hidden);

@@ -1,13 +1,11 @@
 // The real program in its own process on the test prefix's HKEY_LOCAL_MACHINE, driven only through its windows.
 #include "app_driver.h"
+#include "expected_texts.h"
 #include "registry_tree.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-const std::string kActivePath = "Software\\ASIO";
-const std::string kHiddenPath = "Software\\ASIO Quimble";
 
 RegistryTree Driver(const std::string& clsid, const std::string& description)
 {
@@ -107,8 +105,8 @@ protected:
 
     static void DeleteLocations()
     {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kActivePath.c_str());
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHiddenPath.c_str());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kActivePath);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHiddenPath);
         ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kActivePath));
         ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kHiddenPath));
     }
@@ -238,11 +236,8 @@ TEST_F(E2eTest, LaterRunShowsBothLocationsAndRestoresWithoutLoss)
     HWND hintBox = WaitForBox(app_);
     ASSERT_TRUE(hintBox) << "no box explained the empty selection";
     ShownBox hint = Answer(hintBox);
-    EXPECT_EQ("ASIO Quimble", hint.title);
-    EXPECT_EQ(
-        "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
-        "Hit the \"Help\" button for further information on how to use this utility.",
-        hint.text);
+    EXPECT_EQ(kQuimbleTitle, hint.title);
+    EXPECT_EQ(kHideNothingSelectedText, hint.text);
     EXPECT_TRUE(LocationHolds(kHiddenPath, Only(seeded_, parked)));
 
     ASSERT_TRUE(SelectItems(dialog, kHiddenList, {0, 1}));
@@ -265,7 +260,7 @@ TEST_F(E2eTest, MissingActiveLocationShowsOneOwnerlessBoxAndNeverTheDialog)
     ASSERT_TRUE(onlyBox);
     ShownBox box = Answer(onlyBox);
     EXPECT_EQ("ASIO Quimble", box.title);
-    EXPECT_EQ("No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.", box.text);
+    EXPECT_EQ(kNoDriversText, box.text);
     EXPECT_EQ(nullptr, box.owner);
 
     // Until the program ends, any further window is a fault; it is reported and the program ended.
