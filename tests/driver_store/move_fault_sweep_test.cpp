@@ -169,16 +169,28 @@ TEST(MoveFaultSweep, RestoreKeepsEveryEntryWholeWhicheverCallFails)
     Sweep(kRestore);
 }
 
+// Two active entries, "Alpha" and "Bravo", listed from the registry with "Bravo" selected.
+struct BravoSelected {
+    explicit BravoSelected(bool hiddenExists)
+    {
+        start.active.Subkey("Alpha", DriverTree("Alpha")).Subkey("Bravo", DriverTree("Bravo"));
+        start.hiddenExists = hiddenExists;
+        WriteLocations(start);
+        FillListsFromRegistry(host);
+        SelectByName(host, kActiveListId, "Bravo");
+    }
+
+    RegistrySandbox sandbox;
+    Locations start;
+    ListHost host;
+};
+
 // A failed copy with its partial copy cleared away: the item stays selected, and nothing is said.
 TEST(MoveFaultSweep, FailedCopyOfTheOnlySelectedEntryIsSilent)
 {
-    RegistrySandbox sandbox;
-    Locations start;
-    start.active.Subkey("Alpha", DriverTree("Alpha")).Subkey("Bravo", DriverTree("Bravo"));
-    WriteLocations(start);
-    ListHost host;
-    FillListsFromRegistry(host);
-    SelectByName(host, kActiveListId, "Bravo");
+    BravoSelected bench(false);
+    const Locations& start = bench.start;
+    ListHost& host = bench.host;
     MessageBoxRecorder recorder;
     {
         RegistryFaults faults;
@@ -206,14 +218,9 @@ TEST(MoveFaultSweep, FailedUndoLeavesTheEntryInBothLists)
     for (const Case& row :
          {Case{"recreating the source fails", "RegCreateKeyExA", 3}, Case{"copying back fails", "SHCopyKeyA", 2}}) {
         SCOPED_TRACE(row.label);
-        RegistrySandbox sandbox;
-        Locations start;
-        start.active.Subkey("Alpha", DriverTree("Alpha")).Subkey("Bravo", DriverTree("Bravo"));
-        start.hiddenExists = true;
-        WriteLocations(start);
-        ListHost host;
-        FillListsFromRegistry(host);
-        SelectByName(host, kActiveListId, "Bravo");
+        BravoSelected bench(true);
+        const Locations& start = bench.start;
+        ListHost& host = bench.host;
         MessageBoxRecorder recorder;
         {
             RegistryFaults faults;
