@@ -23,7 +23,13 @@ const char kHelpText[] =
     "The ASIO Quimble reads and writes to the windows registry. You might want to\n"
     "back up the registry before using this program.\n"
     "The ASIO Quimble should not be used while an ASIO aware application is running.\n"
+#ifdef _WIN64
+    // Each edition sees its own registry view, so the user must know which one is in front of them.
+    "This is the 64 bit edition: it hides drivers from 64 bit ASIO applications. Use the 32 bit edition for 32 bit "
+    "applications.\n"
+#else
     "This is a 32 bit program. I have no idea how it will behave in a 64bit environment.\n"
+#endif
     "ASIO is a trademark and software of Steinberg Media Technologies GmbH.\n"
     "\n"
     "Comments and suggestions are welcome at feedback@quimble.example\n";

@@ -278,11 +278,11 @@ void CWnd::Subclass()
         throw CWinException("Subclass failed.  Already Subclassed");
     WNDPROC defaultWindowProc = RequireCurrentApp().GetDefaultWindowProc();
 
-    LONG current = GetWindowLongA(hWnd, GWL_WNDPROC);
+    LONG_PTR current = GetWindowLongPtrA(hWnd, GWLP_WNDPROC);
     if (reinterpret_cast<WNDPROC>(current) == defaultWindowProc)
         throw CWinException("Subclass failed.  Already sending messages to StaticWindowProc");
 
-    LONG previous = SetWindowLongA(hWnd, GWL_WNDPROC, reinterpret_cast<LONG>(StaticWindowProc));
+    LONG_PTR previous = SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWindowProc));
     prevWindowProc = reinterpret_cast<WNDPROC>(previous);
 }
 

@@ -1,5 +1,6 @@
 // Reads the dialog template, icon group and manifest back from the built executable and checks them.
 #include <windows.h>
+#include "expected_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -159,7 +160,7 @@ TEST_F(ResourcesTest, DialogTemplateMatchesFieldByFieldAndControlByControl)
     EXPECT_EQ(170, in.Short()) << "height";
     EXPECT_EQ("", in.StringOrOrdinal()) << "menu";
     EXPECT_EQ("", in.StringOrOrdinal()) << "window class";
-    EXPECT_EQ("ASIO Quimble", in.StringOrOrdinal()) << "caption";
+    EXPECT_EQ(kDialogCaption, in.StringOrOrdinal()) << "caption";
     EXPECT_EQ(8, in.Word()) << "point size";
     EXPECT_EQ(0, in.Word()) << "weight";
     EXPECT_EQ(0, in.Byte()) << "italic";

@@ -1,5 +1,6 @@
 // Another process's windows reached only through window messages, each send time-bound so a busy program cannot block us.
 #include "app_driver.h"
+#include "expected_texts.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ bool IsMainDialog(HWND window)
 HWND FindMainDialog()
 {
     for (HWND dialog : Dialogs(0, false))
-        if (IsMainDialog(dialog) && WindowTitle(dialog) == "ASIO Quimble")
+        if (IsMainDialog(dialog) && WindowTitle(dialog) == kDialogCaption)
             return dialog;
     return nullptr;
 }

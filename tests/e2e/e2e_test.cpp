@@ -185,10 +185,11 @@ TEST_F(E2eTest, FirstRunShowsHelpThenHidesTheSelectedDriversWhole)
     EXPECT_EQ(0u, help.text.find("\nThis small utility can hide or unhide ASIO device drivers that are not needed\n"
                                  "from all ASIO aware audio applications.\n\nUSAGE:\n"))
         << help.text;
+    EXPECT_NE(std::string::npos, help.text.find(kEditionHelpLine)) << help.text;
 
     HWND dialog = WaitForMainDialog();
     ASSERT_TRUE(dialog);
-    EXPECT_EQ("ASIO Quimble", WindowTitle(dialog));
+    EXPECT_EQ(kDialogCaption, WindowTitle(dialog));
     EXPECT_EQ(kSortedDrivers, ListItems(dialog, kActiveList));
     EXPECT_TRUE(ListItems(dialog, kHiddenList).empty());
 

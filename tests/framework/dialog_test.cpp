@@ -55,7 +55,11 @@ public:
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
 private:
-    void PutDword(DWORD value) { words_.insert(words_.end(), {LOWORD(value), HIWORD(value)}); }
+    void PutDword(DWORD value)
+    {
+        words_.push_back(LOWORD(value));
+        words_.push_back(HIWORD(value));
+    }
     void PutText(const char* text)
     {
         words_.insert(words_.end(), text, text + lstrlenA(text));

@@ -55,11 +55,11 @@ public:
                                   nullptr);
         window_ = CreateWindowExA(0, "STATIC", "abc", WS_CHILD, 0, 0, 10, 10, parent_, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
-        ownProc_ = SetWindowLongA(window_, GWL_WNDPROC, reinterpret_cast<LONG>(Wfx::StaticWindowProc));
+        ownProc_ = SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Wfx::StaticWindowProc));
     }
     ~UnboundRoutedWindow()
     {
-        SetWindowLongA(window_, GWL_WNDPROC, ownProc_);
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, ownProc_);
         DestroyWindow(parent_);
     }
     UnboundRoutedWindow(const UnboundRoutedWindow&) = delete;
@@ -70,7 +70,7 @@ public:
 private:
     HWND parent_ = nullptr;
     HWND window_ = nullptr;
-    LONG ownProc_ = 0;
+    LONG_PTR ownProc_ = 0;
 };
 
 LPARAM AsLParam(HWND window)

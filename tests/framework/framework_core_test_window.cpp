@@ -98,7 +98,7 @@ TEST_F(WindowObject, CreateExWithASystemClassSubclassesAndBindsThroughOneNullMes
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(&button, app.FindInMap(window));
     EXPECT_NE(nullptr, button.prevWindowProc);
-    EXPECT_EQ(reinterpret_cast<LONG>(Wfx::StaticWindowProc), GetWindowLongA(window, GWL_WNDPROC));
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(Wfx::StaticWindowProc), GetWindowLongPtrA(window, GWLP_WNDPROC));
     EXPECT_EQ(1, button.Count(WM_NULL));
     EXPECT_EQ(0, button.Count(WM_CREATE));
     EXPECT_EQ((std::vector<std::string>{"button.OnCreate", "button.OnAfterCreate"}), CreationHooks(button));
@@ -332,15 +332,15 @@ TEST_F(WindowObject, AttachRoutesAnExistingControlThroughItsObject)
     TestWnd parent;
     ASSERT_NE(nullptr, CreateHidden(parent));
     HWND edit = CreateRawControl("EDIT", parent.hWnd, 200);
-    const LONG ownProc = GetWindowLongA(edit, GWL_WNDPROC);
+    const LONG_PTR ownProc = GetWindowLongPtrA(edit, GWLP_WNDPROC);
 
     TestWnd control;
     EXPECT_TRUE(control.Attach(edit));
     EXPECT_EQ(edit, control.hWnd);
-    EXPECT_EQ(ownProc, reinterpret_cast<LONG>(control.prevWindowProc));
+    EXPECT_EQ(ownProc, reinterpret_cast<LONG_PTR>(control.prevWindowProc));
     EXPECT_EQ(&control, app.FindInMap(edit));
     EXPECT_TRUE(ThrowsFailure(recorder, "Subclass failed.  Already Subclassed", [&] { control.Subclass(); }));
-    EXPECT_EQ(ownProc, reinterpret_cast<LONG>(control.prevWindowProc));
+    EXPECT_EQ(ownProc, reinterpret_cast<LONG_PTR>(control.prevWindowProc));
 
     SetWindowTextA(edit, "typed");
     char text[32] = {};
@@ -361,12 +361,12 @@ TEST_F(WindowObject, AttachReportsItsFailuresAndLeavesTheObjectUnbound)
     {
         // Without an application object the control is left as it is.
         HWND lone = CreateRawControl("STATIC", nullptr, 0, WS_POPUP);
-        const LONG ownProc = GetWindowLongA(lone, GWL_WNDPROC);
+        const LONG_PTR ownProc = GetWindowLongPtrA(lone, GWLP_WNDPROC);
         TestWnd object;
         EXPECT_THROW(object.Attach(lone), Wfx::CWinException);
         EXPECT_TRUE(OneFailure(recorder, kNotInitialised));
         EXPECT_EQ(nullptr, object.hWnd);
-        EXPECT_EQ(ownProc, GetWindowLongA(lone, GWL_WNDPROC));
+        EXPECT_EQ(ownProc, GetWindowLongPtrA(lone, GWLP_WNDPROC));
         DestroyWindow(lone);
     }
 
@@ -386,13 +386,13 @@ TEST_F(WindowObject, AttachReportsItsFailuresAndLeavesTheObjectUnbound)
 
     // A window that already sends its messages to the framework, without an entry in the map.
     HWND routed = CreateRawControl("STATIC", parent.hWnd, 300, WS_CHILD);
-    const LONG ownProc = SetWindowLongA(routed, GWL_WNDPROC, reinterpret_cast<LONG>(Wfx::StaticWindowProc));
+    const LONG_PTR ownProc = SetWindowLongPtrA(routed, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Wfx::StaticWindowProc));
     EXPECT_THROW(object.Attach(routed), Wfx::CWinException);
     EXPECT_TRUE(OneFailure(recorder, "Subclass failed.  Already sending messages to StaticWindowProc"));
     EXPECT_EQ(nullptr, object.hWnd);
     EXPECT_EQ(nullptr, object.prevWindowProc);
     EXPECT_EQ(nullptr, app.FindInMap(routed));
-    SetWindowLongA(routed, GWL_WNDPROC, ownProc);
+    SetWindowLongPtrA(routed, GWLP_WNDPROC, ownProc);
     DestroyWindow(routed);
 
     // A window whose procedure the system will not let this process replace.

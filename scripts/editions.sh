@@ -1,0 +1,42 @@
+# Sourced by the scripts: the two editions, the Wine loader that runs each, and whether this machine can.
+
+editions=(32 64)
+
+# The Wine loader of an edition: the 32-bit one runs 32-bit Windows programs, the 64-bit one 64-bit programs.
+wine_loader() {
+  case $1 in
+    32) echo /usr/lib/wine/wine ;;
+    64) echo /usr/lib/wine/wine64 ;;
+    *) echo "unknown edition '$1' (32 or 64)" >&2; return 2 ;;
+  esac
+}
+
+edition_build() { echo "$1/$2-bit"; }
+
+edition_exe() {
+  case $2 in
+    32) echo "$(edition_build "$1" 32)/app/AsioQuimble.exe" ;;
+    64) echo "$(edition_build "$1" 64)/app/AsioQuimble64.exe" ;;
+  esac
+}
+
+# Runs the edition's loader once. Succeeds when it runs; otherwise sets `unrunnable_reason` to a plain sentence.
+# Some kernels cannot execute 32-bit Linux programs at all, which no package list shows.
+probe_edition() {
+  local loader output
+  loader=$(wine_loader "$1") || return 2
+  unrunnable_reason=""
+  if [ ! -e "$loader" ]; then
+    unrunnable_reason="its Wine loader $loader is not installed (scripts/install-deps installs it)"
+    return 1
+  fi
+  if output=$("$loader" --version 2>&1 </dev/null); then
+    return 0
+  fi
+  if grep -q 'Exec format error' <<<"$output"; then
+    unrunnable_reason="this machine's kernel cannot execute $1-bit Linux programs, so $loader cannot start"
+  else
+    unrunnable_reason="$loader does not start here: $(head -n1 <<<"$output")"
+  fi
+  return 1
+}
