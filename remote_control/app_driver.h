@@ -1,6 +1,8 @@
 // Drives the real AsioQuimble.exe from another process: starts it, finds its windows, reads and presses its controls.
 #pragma once
 
+#include "host_path.h"
+
 #include <windows.h>
 #include <functional>
 #include <string>
@@ -41,9 +43,6 @@ private:
     DWORD id_ = 0;
 };
 
-// Windows' path of a file given by its Linux path, as Wine maps it; empty outside Wine.
-std::string WindowsPathOf(const std::string& linuxPath);
-
 // Polls the condition with short sleeps until it holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
 
@@ -56,6 +55,8 @@ HWND WaitForVisibleDialog(const AppProcess& app, DWORD timeoutMs = kWaitMs);
 HWND WaitForBox(const AppProcess& app, DWORD timeoutMs = kWaitMs);
 // The main dialog is the dialog-class window that holds the active list.
 bool IsMainDialog(HWND window);
+// Either edition's caption begins with the product's name.
+constexpr char kProductName[] = "ASIO Quimble";
 // The main dialog of any process, shown or still initialising; null if there is none.
 HWND FindMainDialog();
 

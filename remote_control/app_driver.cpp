@@ -1,6 +1,5 @@
 // Another process's windows reached only through window messages, each send time-bound so a busy program cannot block us.
 #include "app_driver.h"
-#include "expected_texts.h"
 
 namespace {
 
@@ -140,23 +139,6 @@ void AppProcess::Release()
     process_ = nullptr;
 }
 
-std::string WindowsPathOf(const std::string& linuxPath)
-{
-    // Wine's own converter knows the prefix's drive mapping; guessing "Z:" would not.
-    using DosFileName = WCHAR*(CDECL*)(const char*);
-    auto convert = reinterpret_cast<DosFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
-    if (!convert)
-        return {};
-    WCHAR* wide = convert(linuxPath.c_str());
-    if (!wide)
-        return {};
-    char path[MAX_PATH * 2] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, path, sizeof path, nullptr, nullptr);
-    HeapFree(GetProcessHeap(), 0, wide);
-    return path;
-}
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
@@ -216,7 +198,7 @@ bool IsMainDialog(HWND window)
 HWND FindMainDialog()
 {
     for (HWND dialog : Dialogs(0, false))
-        if (IsMainDialog(dialog) && WindowTitle(dialog) == kDialogCaption)
+        if (IsMainDialog(dialog) && WindowTitle(dialog).rfind(kProductName, 0) == 0)
             return dialog;
     return nullptr;
 }

@@ -15,8 +15,7 @@ int Fail(const std::string& what)
 // Starts the program, answers the first-use help, selects two entries and prints where the dialog is.
 int Show(std::string program)
 {
-    if (!program.empty() && program[0] == '/')
-        program = WindowsPathOf(program);
+    program = WindowsPathOf(program);
     AppProcess app;
     std::string error = app.Start(program);
     if (!error.empty())
