@@ -1,0 +1,156 @@
+// Both editions in one 64-bit prefix, as on 64-bit Windows: each must hide drivers from its own registry view only.
+#include "app_driver.h"
+#include "expected_texts.h"
+#include "registry_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// A 64-bit program reaches the 32-bit view's keys under this node; a 32-bit program is redirected there.
+const std::string kWow64Node = "Software\\WOW6432Node\\";
+
+struct View {
+    const char* name;
+    std::string exe;
+    std::string activePath;
+    std::string hiddenPath;
+};
+
+RegistryTree Driver(const std::string& clsid)
+{
+    return RegistryTree().String("CLSID", clsid).Dword("Version", 0x00010002);
+}
+
+// The same name in both views, as some drivers register, with a different class id in each.
+const char kSharedName[] = "Larchmont Dual ASIO";
+
+std::string CurrentPrefix()
+{
+    char prefix[MAX_PATH] = {};
+    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    return prefix;
+}
+
+// scripts/test names the editions its probe found runnable; run by hand, the test assumes both are.
+bool ThirtyTwoBitEditionRuns()
+{
+    const char* runnable = std::getenv("QUIMBLE_RUNNABLE_EDITIONS");
+    return !runnable || std::string(runnable).find("32") != std::string::npos;
+}
+
+class TwoViewsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!ThirtyTwoBitEditionRuns())
+            GTEST_SKIP() << "the 32-bit edition cannot run on this machine (its Wine loader does not start), so only "
+                            "the 64-bit view can be tested";
+        // Only the build tree's throwaway prefix may have its machine-wide keys rewritten.
+        ASSERT_EQ(QUIMBLE_TEST_PREFIX, CurrentPrefix()) << "refusing to seed HKEY_LOCAL_MACHINE of another prefix";
+        inTestPrefix_ = true;
+        view64_ = {"64-bit", WindowsPathOf(QUIMBLE_APP_EXE), kActivePath, kHiddenPath};
+        view32_ = {"32-bit", WindowsPathOf(QUIMBLE_OTHER_EDITION_EXE), kWow64Node + "ASIO",
+                   kWow64Node + "ASIO Quimble"};
+        DeleteLocations();
+
+        seeded64_.Subkey("Alder Desk 64", Driver("{6A0E1D2C-3B4A-4958-8716-A5B4C3D2E164}"))
+            .Subkey(kSharedName, Driver("{6B1F2E3D-4C5B-4A69-9827-B6C5D4E3F264}"))
+            .Subkey("Not A Driver", RegistryTree().Dword("Latency", 10));
+        seeded32_.Subkey("Birchfield Legacy 32", Driver("{3A0E1D2C-3B4A-4958-8716-A5B4C3D2E132}"))
+            .Subkey(kSharedName, Driver("{3B1F2E3D-4C5B-4A69-9827-B6C5D4E3F232}"));
+        WriteTree(HKEY_LOCAL_MACHINE, view64_.activePath, seeded64_);
+        WriteTree(HKEY_LOCAL_MACHINE, view32_.activePath, seeded32_);
+    }
+
+    void TearDown() override
+    {
+        if (inTestPrefix_)
+            DeleteLocations();
+    }
+
+    void DeleteLocations()
+    {
+        for (const View* view : {&view64_, &view32_})
+            for (const std::string& path : {view->activePath, view->hiddenPath}) {
+                RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
+                ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path)) << path;
+            }
+    }
+
+    // As a user would: answer the first-use help, select the one driver, press ">>", wait for it to move, press Esc.
+    static void HideWithEdition(const View& view, const std::string& driver)
+    {
+        SCOPED_TRACE(std::string("the ") + view.name + " edition");
+        AppProcess app;
+        std::string error = app.Start(view.exe);
+        ASSERT_TRUE(error.empty()) << error << " (where the 32-bit edition cannot run, scripts/test skips this test)";
+        HWND window = WaitForVisibleDialog(app);
+        if (window && !IsMainDialog(window)) {
+            ASSERT_EQ(kHelpTitle, WindowTitle(window)) << BoxText(window);
+            ASSERT_TRUE(AnswerBox(window));
+            window = WaitForVisibleDialog(app);
+        }
+        ASSERT_TRUE(window && IsMainDialog(window)) << "the main dialog did not appear";
+
+        const std::vector<std::string> active = ListItems(window, kActiveList);
+        const auto found = std::find(active.begin(), active.end(), driver);
+        ASSERT_NE(active.end(), found) << driver << " is not in the active list";
+        ASSERT_TRUE(SelectItems(window, kActiveList, {static_cast<int>(found - active.begin())}));
+        ClickButton(window, kHideButton);
+        EXPECT_TRUE(WaitUntil([&] { return ListItems(window, kHiddenList) == std::vector<std::string>{driver}; }))
+            << driver << " did not reach the hidden list";
+
+        ASSERT_TRUE(PressEscape(window));
+        DWORD exitCode = 0xDEADBEEF;
+        ASSERT_TRUE(app.WaitForExit(kWaitMs, &exitCode)) << "the program did not end";
+        EXPECT_EQ(0u, exitCode);
+    }
+
+    static ::testing::AssertionResult Holds(const std::string& path, const RegistryTree& expected)
+    {
+        RegistryTree actual = ReadTree(HKEY_LOCAL_MACHINE, path);
+        if (actual == expected)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << path << " holds" << ::testing::PrintToString(actual) << "expected"
+                                             << ::testing::PrintToString(expected);
+    }
+
+    static RegistryTree Only(const RegistryTree& all, const std::string& name)
+    {
+        return RegistryTree().Subkey(name, all.subkeys.at(name));
+    }
+
+    static RegistryTree Without(const RegistryTree& all, const std::string& name)
+    {
+        RegistryTree rest = all;
+        rest.subkeys.erase(name);
+        return rest;
+    }
+
+    View view64_, view32_;
+    RegistryTree seeded64_, seeded32_;
+    bool inTestPrefix_ = false;
+};
+
+TEST_F(TwoViewsTest, EachEditionHidesFromItsOwnViewOnly)
+{
+    // The name both views hold, hidden by the 32-bit edition: the 64-bit view keeps its own entry of that name.
+    HideWithEdition(view32_, kSharedName);
+    EXPECT_TRUE(Holds(view32_.activePath, Without(seeded32_, kSharedName)));
+    EXPECT_TRUE(Holds(view32_.hiddenPath, Only(seeded32_, kSharedName)));
+    EXPECT_TRUE(Holds(view64_.activePath, seeded64_));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, view64_.hiddenPath)) << "the 32-bit edition parked in the 64-bit view";
+
+    HideWithEdition(view64_, "Alder Desk 64");
+    EXPECT_TRUE(Holds(view64_.activePath, Without(seeded64_, "Alder Desk 64")));
+    EXPECT_TRUE(Holds(view64_.hiddenPath, Only(seeded64_, "Alder Desk 64")));
+    EXPECT_TRUE(Holds(view32_.activePath, Without(seeded32_, kSharedName)));
+    EXPECT_TRUE(Holds(view32_.hiddenPath, Only(seeded32_, kSharedName)));
+}
+
+}  // namespace
