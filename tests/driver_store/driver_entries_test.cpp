@@ -1,6 +1,7 @@
 // Which subkeys count as driver entries, and listing a location into a real list box.
 #include "driver_entries.h"
 #include "driver_trees.h"
+#include "expected_texts.h"
 #include "list_host.h"
 #include "registry_faults.h"
 #include "registry_key.h"
@@ -72,9 +73,9 @@ TEST(DriverEntries, AreTheSubkeysWithAValueNamedExactlyCLSID)
     EXPECT_EQ(Sorted(expected), Sorted(ListDriverEntries(location.Get())));
 
     ListHost host;
-    FillDriverList(location.Get(), host.Window(), kActiveListId);
-    EXPECT_EQ(Sorted(expected), host.Items(kActiveListId));
-    EXPECT_TRUE(host.Items(kHiddenListId).empty());
+    FillDriverList(location.Get(), host.Window(), kActiveList);
+    EXPECT_EQ(Sorted(expected), host.Items(kActiveList));
+    EXPECT_TRUE(host.Items(kHiddenList).empty());
 }
 
 TEST(DriverEntries, SubkeyHasValueLooksForTheNameItIsGiven)
@@ -132,9 +133,9 @@ TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
     {
         ListHost host;
         RegistryFaults faults;
-        FillDriverList(location.Get(), host.Window(), kActiveListId);
+        FillDriverList(location.Get(), host.Window(), kActiveList);
         callCount = static_cast<int>(faults.Calls().size());
-        EXPECT_EQ(entries, host.Items(kActiveListId));
+        EXPECT_EQ(entries, host.Items(kActiveList));
         EXPECT_EQ("RegQueryInfoKeyA", faults.Calls().front());
         EXPECT_EQ(6, faults.CountOf("RegOpenKeyExA"));
     }
@@ -146,12 +147,12 @@ TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
         {
             RegistryFaults faults;
             faults.FailCallNumber(k);
-            FillDriverList(location.Get(), host.Window(), kActiveListId);
+            FillDriverList(location.Get(), host.Window(), kActiveList);
             failed = faults.Calls().at(k - 1);
             EXPECT_TRUE(faults.OpenKeys().empty()) << "call " << k << " " << failed << ": a key was left open";
             EXPECT_EQ(0, faults.StrayCloses()) << "call " << k << " " << failed;
         }
-        const std::vector<std::string> listed = host.Items(kActiveListId);
+        const std::vector<std::string> listed = host.Items(kActiveList);
         std::vector<std::string> missing;
         std::set_difference(entries.begin(), entries.end(), listed.begin(), listed.end(), std::back_inserter(missing));
         EXPECT_TRUE(std::includes(entries.begin(), entries.end(), listed.begin(), listed.end()))

@@ -133,7 +133,7 @@ TEST_F(FrameworkException, ShowMessageUsesTheWarningBoxWithoutOwner)
 {
     SetLastError(0);
     Wfx::CWinException("plain").ShowMessage();
-    EXPECT_TRUE(OneBox(recorder, "plain", "Error"));
+    EXPECT_TRUE(recorder.TookOneBox("Error", "plain"));
 }
 
 TEST_F(ApplicationObject, ASecondApplicationIsRefusedAndTheFirstCarriesOn)
@@ -142,8 +142,7 @@ TEST_F(ApplicationObject, ASecondApplicationIsRefusedAndTheFirstCarriesOn)
         TestApp first;
         const DWORD firstTls = first.GetTlsIndex();
         EXPECT_THROW(Wfx::CWinApp second, Wfx::CWinException);
-        EXPECT_TRUE(OneFailure(recorder,
-                               "Error!  An instance of CWinApp (or a class derived from CWinApp) is already running"));
+        EXPECT_TRUE(recorder.TookOneFailure("Error!  An instance of CWinApp (or a class derived from CWinApp) is already running"));
         EXPECT_EQ(&first, Wfx::CurrentApp());
 
         // The first object's slot, map and class still work.
@@ -177,7 +176,7 @@ TEST_F(ApplicationObject, RunningOutOfTlsIndexesIsReportedAndLeavesNoApplication
         TlsFree(index);
 
     EXPECT_TRUE(threw);
-    EXPECT_TRUE(OneFailure(recorder, "CWinApp::CWinApp  Failed to allocate TLS Index"));
+    EXPECT_TRUE(recorder.TookOneFailure("CWinApp::CWinApp  Failed to allocate TLS Index"));
     EXPECT_EQ(nullptr, Wfx::CurrentApp());
     Wfx::CWinApp app;
     EXPECT_EQ(&app, Wfx::CurrentApp());
@@ -316,7 +315,7 @@ TEST_F(ApplicationObject, ExecuteReportsWhatEscapesTheLoopOnceAndThrowsItOn)
     PostMessageA(window.hWnd, WM_APP, 1, 0);
     PostMessageA(window.hWnd, WM_KEYDOWN, VK_F2, 0);
     EXPECT_THROW(app.Execute(), std::bad_alloc);
-    EXPECT_TRUE(OneBox(recorder, "Memory allocation failure", "Bad Alloc Exception"));
+    EXPECT_TRUE(recorder.TookOneBox("Bad Alloc Exception", "Memory allocation failure"));
     EXPECT_EQ(0, window.CountLog("PreTranslate 0x100")) << "the loop ran on after the failure";
     EXPECT_NO_THROW(Wfx::RethrowHeldException()) << "the exception was left held";
     DrainQueue();
@@ -324,7 +323,7 @@ TEST_F(ApplicationObject, ExecuteReportsWhatEscapesTheLoopOnceAndThrowsItOn)
     // Anything else from a handler.
     PostMessageA(window.hWnd, WM_APP, 2, 0);
     EXPECT_THROW(app.Execute(), int);
-    EXPECT_TRUE(OneBox(recorder, "Unknown Exception", "Error"));
+    EXPECT_TRUE(recorder.TookOneBox("Error", "Unknown Exception"));
     DrainQueue();
 
     // The framework's own exception from the start-up hook.
@@ -333,7 +332,7 @@ TEST_F(ApplicationObject, ExecuteReportsWhatEscapesTheLoopOnceAndThrowsItOn)
         throw Wfx::CWinException("Startup failed");
     };
     EXPECT_THROW(app.Execute(), Wfx::CWinException);
-    EXPECT_TRUE(OneBox(recorder, "Startup failed", "Error"));
+    EXPECT_TRUE(recorder.TookOneBox("Error", "Startup failed"));
 }
 
 TEST_F(ApplicationObject, DestructionDestroysTheWindowsLeftInTheMap)

@@ -1,8 +1,11 @@
 // Where the program keeps its drivers and what it says, written out for the tests apart from the program's own texts.
 #pragma once
 
+#include <string>
+
 constexpr char kActivePath[] = "Software\\ASIO";
 constexpr char kHiddenPath[] = "Software\\ASIO Quimble";
+constexpr char kHiddenKeyName[] = "ASIO Quimble";
 
 constexpr char kQuimbleTitle[] = "ASIO Quimble";
 constexpr char kHelpTitle[] = "ASIO Quimble Help";
