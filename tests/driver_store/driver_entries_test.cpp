@@ -114,6 +114,28 @@ TEST(DriverEntries, NamesUpTo254CharactersAreListed)
     EXPECT_EQ((std::vector<std::string>{name253, name254}), Sorted(ListDriverEntries(location.Get())));
 }
 
+// A class name longer than the query's class buffer makes the query answer ERROR_MORE_DATA, with the counts filled.
+TEST(DriverEntries, LongClassNamesOnTheLocationAndAnEntryHideNothing)
+{
+    RegistrySandbox sandbox;
+    std::string longClass(400, 'k');
+    RegistryKey location;
+    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kActivePath, 0, longClass.data(), 0, KEY_ALL_ACCESS, nullptr,
+                              location.Receive(), nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, rc) << "RegCreateKeyExA(HKLM, \"" << kActivePath << "\", class of 400)";
+    RegistryKey entry;
+    rc = RegCreateKeyExA(location.Get(), "Classy", 0, longClass.data(), 0, KEY_ALL_ACCESS, nullptr, entry.Receive(),
+                         nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, rc) << "RegCreateKeyExA(active, \"Classy\", class of 400)";
+    // Through this handle: under Wine, opening the key again with the create call clears its class.
+    rc = RegSetValueExA(entry.Get(), "CLSID", 0, REG_SZ, reinterpret_cast<const BYTE*>("{x}"), 4);
+    ASSERT_EQ(ERROR_SUCCESS, rc) << "RegSetValueExA(\"Classy\", \"CLSID\")";
+    WriteTree(location.Get(), "Plain", RegistryTree().String("CLSID", "{x}"));
+
+    EXPECT_TRUE(SubkeyHasValue(location.Get(), "Classy", "CLSID"));
+    EXPECT_EQ((std::vector<std::string>{"Classy", "Plain"}), Sorted(ListDriverEntries(location.Get())));
+}
+
 // Whatever single call fails while listing, the list shows only real entries, each once, and loses at most the one
 // entry the failed call was about (all of them when the location itself cannot be queried).
 TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
