@@ -139,38 +139,35 @@ TEST(MoveCommands, MissingActiveLocationCannotBeOpened)
     }
 }
 
-// A name the destination already has is left alone in both locations, stays selected, and is named in one box
-// after the walk.
-TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlace)
+// A name the destination already has is left alone in both locations and stays selected; one box after the walk
+// says what is in the way: a device the other list shows, or a key that is no device, with where it is.
+TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlaceAndExplained)
 {
     for (const Direction* direction : {&kHide, &kRestore}) {
         SCOPED_TRACE(direction->label);
         StoreBench bench;
         Locations start;
         start.hiddenExists = true;
-        start.*direction->source = Drivers({"Other Twin", "Solo", "Twin"});
+        start.*direction->source = Drivers({"Other Twin", "Solo", "Stray", "Twin"});
         (start.*direction->destination)
             .Subkey("Twin", DriverTree("destination twin"))
-            .Subkey("Other Twin", DriverTree("other destination twin"));
-        bench.Start(start, direction->sourceList, {"Other Twin", "Solo", "Twin"});
+            .Subkey("Other Twin", DriverTree("other destination twin"))
+            .Subkey("Stray", RegistryTree().String("Leftover", "x"));
+        bench.Start(start, direction->sourceList, {"Other Twin", "Solo", "Stray", "Twin"});
 
         direction->command(bench.host.Window());
 
-        const std::vector<RecordedBox> shown = bench.boxes.Take();
-        ASSERT_EQ(1u, shown.size());
-        EXPECT_EQ(kQuimbleTitle, shown[0].title);
-        EXPECT_EQ(bench.host.Window(), shown[0].owner);
-        const std::string tail = "\nOther Twin\nTwin";
-        EXPECT_EQ(tail, shown[0].text.substr(shown[0].text.size() - tail.size())) << shown[0].text;
-        EXPECT_EQ(std::string::npos, shown[0].text.find("Solo")) << shown[0].text;
+        const std::string expectedText = std::string(kDevicesInTheWayText) + "\nOther Twin\nTwin\n\n" +
+                                         KeysInTheWayText(direction->destinationPath) + "\nStray";
+        EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, expectedText, bench.host.Window()));
         Locations expected = start;
         (expected.*direction->source).subkeys.erase("Solo");
         (expected.*direction->destination).Subkey("Solo", DriverTree("Solo"));
         const Locations after = ReadLocations();
         EXPECT_EQ(expected.active, after.active);
         EXPECT_EQ(expected.hidden, after.hidden);
-        EXPECT_EQ((Names{"Other Twin", "Twin"}), bench.host.Items(direction->sourceList));
-        EXPECT_EQ((Names{"Other Twin", "Twin"}), bench.host.SelectedItems(direction->sourceList));
+        EXPECT_EQ((Names{"Other Twin", "Stray", "Twin"}), bench.host.Items(direction->sourceList));
+        EXPECT_EQ((Names{"Other Twin", "Stray", "Twin"}), bench.host.SelectedItems(direction->sourceList));
         EXPECT_EQ((Names{"Other Twin", "Solo", "Twin"}), bench.host.Items(direction->destinationList));
     }
 }
@@ -191,8 +188,8 @@ TEST(MoveEntry, ReportsWhatHappenedToTheEntry)
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActivePath, 0, KEY_ALL_ACCESS, active.Receive()));
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHiddenPath, 0, KEY_ALL_ACCESS, hidden.Receive()));
 
-    EXPECT_EQ(MoveResult::NameTaken, MoveEntry(active.Get(), hidden.Get(), "Twin"));
-    EXPECT_EQ(MoveResult::NameTaken, MoveEntry(active.Get(), hidden.Get(), "Stray"));
+    EXPECT_EQ(MoveResult::NameTakenByDevice, MoveEntry(active.Get(), hidden.Get(), "Twin"));
+    EXPECT_EQ(MoveResult::NameTakenByOtherKey, MoveEntry(active.Get(), hidden.Get(), "Stray"));
     // Copying an entry that is not there fails, and the subkey made for it is gone again.
     EXPECT_EQ(MoveResult::Failed, MoveEntry(active.Get(), hidden.Get(), "Vanished"));
     Locations after = ReadLocations();
