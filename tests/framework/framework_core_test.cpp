@@ -372,6 +372,31 @@ TEST_F(ApplicationObject, DestructionDestroysTheWindowsLeftInTheMap)
     EXPECT_TRUE(gone.seen.empty());
 }
 
+// What a window's destruction throws while the application object ends is reported then, not left held for the
+// next application object's first call on this thread.
+TEST_F(ApplicationObject, ExceptionHeldWhileEndingIsReportedAndDoesNotOutliveTheApplication)
+{
+    TestWnd throwing;
+    {
+        Wfx::CWinApp app;
+        ASSERT_NE(nullptr, CreateHidden(throwing));
+        throwing.handler = [](UINT message, WPARAM, LPARAM, LRESULT&) -> bool {
+            if (message == WM_DESTROY)
+                throw 42;
+            return false;
+        };
+    }
+    EXPECT_TRUE(recorder.TookOneBox("Error", "Unknown Exception"));
+
+    TestApp next;
+    next.startup = [] {
+        PostQuitMessage(0);
+        return TRUE;
+    };
+    EXPECT_EQ(0, next.Execute());
+    EXPECT_TRUE(recorder.Take().empty());
+}
+
 TEST_F(ApplicationObject, WindowMapRefusesNullAndDuplicateHandlesAndReleasesItsLock)
 {
     Wfx::CWinApp app;
