@@ -20,7 +20,8 @@ struct KeyCounts {
     DWORD values = 0;
 };
 
-// A key whose information cannot be read counts as empty.
+// A key whose information cannot be read counts as empty. A class name too long for the buffer is the one
+// failure that still fills the counts (ERROR_MORE_DATA), and they are used then.
 KeyCounts QueryKeyCounts(HKEY key)
 {
     char className[kClassBufferSize] = {};
@@ -35,7 +36,7 @@ KeyCounts QueryKeyCounts(HKEY key)
     const LONG rc = registryCalls.queryInfoKey(key, className, &classSize, nullptr, &counts.subkeys, &maxSubkeyNameSize,
                                                &maxClassSize, &counts.values, &maxValueNameSize, &maxValueSize,
                                                &securityDescriptorSize, &lastWrite);
-    if (rc != ERROR_SUCCESS)
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
         return KeyCounts();
     return counts;
 }

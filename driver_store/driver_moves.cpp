@@ -21,8 +21,12 @@ constexpr char kNothingSelectedToHide[] =
 constexpr char kNothingSelectedToRestore[] =
     "Select one ore more devices in the \"Disabled Devices\" list before hitting the \"<<\" button.\n"
     "Hit the \"Help\" button for further information on how to use this utility.";
-constexpr char kNamesTaken[] =
+constexpr char kDevicesInTheWay[] =
     "These devices were left where they are, because the other list already has a device of the same name:\n";
+constexpr char kKeysInTheWayStart[] = "These devices were left where they are, because HKEY_LOCAL_MACHINE\\";
+constexpr char kKeysInTheWayEnd[] =
+    " already holds a registry key of the same name that is not a device; rename or remove that key (for example "
+    "with the registry editor) to move them:\n";
 
 void ShowMessage(const char* text)
 {
@@ -50,13 +54,27 @@ void AddListItem(HWND dialog, int listId, const char* text)
     SendDlgItemMessageA(dialog, listId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
 }
 
-void ShowNamesTaken(const std::vector<std::string>& names)
+// One paragraph of the box: why, then the names, which were collected during the downward walk, in list order.
+void AddNamesLeft(std::string& text, const std::string& reason, const std::vector<std::string>& names)
 {
-    std::string text = kNamesTaken;
-    // Collected during the downward walk; shown in list order.
+    if (names.empty())
+        return;
+    if (!text.empty())
+        text += "\n\n";
+    text += reason;
     for (auto name = names.rbegin(); name != names.rend(); ++name)
         text += "\n" + *name;
-    ShowMessage(text.c_str());
+}
+
+// A key of the name that is no device is shown in neither list, so the box says where it is.
+void ShowNamesTaken(const std::vector<std::string>& devices, const std::vector<std::string>& otherKeys,
+                    const char* destinationPath)
+{
+    std::string text;
+    AddNamesLeft(text, kDevicesInTheWay, devices);
+    AddNamesLeft(text, kKeysInTheWayStart + std::string(destinationPath) + kKeysInTheWayEnd, otherKeys);
+    if (!text.empty())
+        ShowMessage(text.c_str());
 }
 
 void MoveSelectedBetweenLocations(HWND dialog, bool hide)
@@ -67,8 +85,9 @@ void MoveSelectedBetweenLocations(HWND dialog, bool hide)
         ShowMessage(kCouldNotOpen);
         return;
     }
-    const bool anySelected = hide ? MoveSelected(active.Get(), hidden.Get(), dialog, kActiveListId, kHiddenListId)
-                                  : MoveSelected(hidden.Get(), active.Get(), dialog, kHiddenListId, kActiveListId);
+    const bool anySelected =
+        hide ? MoveSelected(active.Get(), hidden.Get(), dialog, kActiveListId, kHiddenListId, kHiddenLocationPath)
+             : MoveSelected(hidden.Get(), active.Get(), dialog, kHiddenListId, kActiveListId, kActiveLocationPath);
     if (!anySelected)
         ShowMessage(hide ? kNothingSelectedToHide : kNothingSelectedToRestore);
     active.Close();
@@ -99,7 +118,8 @@ MoveResult MoveEntry(HKEY source, HKEY destination, const char* name)
         return MoveResult::Failed;
     // Copying into a subkey that was already there would merge two registrations into one.
     if (disposition != REG_CREATED_NEW_KEY)
-        return MoveResult::NameTaken;
+        return SubkeyHasValue(destination, name, "CLSID") ? MoveResult::NameTakenByDevice
+                                                          : MoveResult::NameTakenByOtherKey;
 
     const LONG copied = registryCalls.copyKey(source, name, copy.Get(), 0);
     copy.Close();
@@ -120,7 +140,8 @@ MoveResult MoveEntry(HKEY source, HKEY destination, const char* name)
     return MoveResult::Failed;
 }
 
-bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId)
+bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId,
+                  const char* destinationPath)
 {
     HWND sourceList = GetDlgItem(dialog, sourceListId);
     const LRESULT count = SendMessageA(sourceList, LB_GETCOUNT, 0, 0);
@@ -128,7 +149,8 @@ bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, 
         return false;
 
     bool anySelected = false;
-    std::vector<std::string> namesTaken;
+    std::vector<std::string> takenByDevices;
+    std::vector<std::string> takenByOtherKeys;
     // Downwards, so deleting a moved item leaves the indices still to visit valid.
     for (LRESULT index = count - 1; index >= 0; --index) {
         if (SendMessageA(sourceList, LB_GETSEL, index, 0) <= 0)
@@ -150,15 +172,17 @@ bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, 
         case MoveResult::LeftInBoth:
             AddListItem(dialog, destinationListId, text);
             break;
-        case MoveResult::NameTaken:
-            namesTaken.push_back(text);
+        case MoveResult::NameTakenByDevice:
+            takenByDevices.push_back(text);
+            break;
+        case MoveResult::NameTakenByOtherKey:
+            takenByOtherKeys.push_back(text);
             break;
         case MoveResult::Failed:
             break;
         }
     }
-    if (!namesTaken.empty())
-        ShowNamesTaken(namesTaken);
+    ShowNamesTaken(takenByDevices, takenByOtherKeys, destinationPath);
     return anySelected;
 }
 

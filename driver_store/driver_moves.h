@@ -7,7 +7,8 @@
 
 enum class MoveResult {
     Moved,       // the entry is now in the destination only
-    NameTaken,   // the destination already had a subkey of that name; neither location was touched
+    NameTakenByDevice,    // the destination already had a driver entry of that name; neither location was touched
+    NameTakenByOtherKey,  // the destination already had a subkey of that name that is no driver entry; as above
     Failed,      // nothing changed: the entry is still in the source only
     LeftInBoth,  // copied, but the source could be neither deleted nor put back whole: both locations hold it
 };
@@ -16,6 +17,7 @@ enum class MoveResult {
 bool OpenLocations(RegistryKey& active, RegistryKey& hidden);
 MoveResult MoveEntry(HKEY source, HKEY destination, const char* name);
 // Moves the selected items of one list; true when at least one item was selected.
-bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId);
+bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId,
+                  const char* destinationPath);
 void HideSelected(HWND dialog);
 void RestoreSelected(HWND dialog);

@@ -30,10 +30,13 @@ void HoldException(std::exception_ptr exception)
 
 void RethrowHeldException()
 {
-    if (!heldException)
-        return;
-    std::exception_ptr exception = std::exchange(heldException, nullptr);
-    std::rethrow_exception(exception);
+    if (std::exception_ptr exception = TakeHeldException())
+        std::rethrow_exception(exception);
+}
+
+std::exception_ptr TakeHeldException()
+{
+    return std::exchange(heldException, nullptr);
 }
 
 ModalLoopScope::ModalLoopScope(CWnd* dialog) : dialog_(dialog), outer_(innermostModalLoop)

@@ -16,6 +16,9 @@ void HoldException(std::exception_ptr exception);
 // Throws the held exception, if there is one, and forgets it.
 void RethrowHeldException();
 
+// The held exception, if there is one, which is forgotten.
+std::exception_ptr TakeHeldException();
+
 // Marks a modal dialog loop of this thread for the life of the scope, so a held exception can end it.
 class ModalLoopScope {
 public:

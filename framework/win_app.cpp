@@ -1,6 +1,7 @@
 // The application object: current-application pointer, window map under its lock, per-thread records, message loop.
 #include "win_app.h"
 
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -37,6 +38,20 @@ bool IsKeyboardMessage(UINT message)
 bool IsMouseMessage(UINT message)
 {
     return message >= WM_MOUSEMOVE && message <= WM_XBUTTONDBLCLK;
+}
+
+// The application's last layer of reporting: one box for whatever reached it.
+void ShowUnhandled(const std::exception_ptr& exception)
+{
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::bad_alloc&) {
+        MessageBoxA(nullptr, "Memory allocation failure", "Bad Alloc Exception", MB_OK);
+    } catch (const CWinException& e) {
+        e.ShowMessage();
+    } catch (...) {
+        MessageBoxA(nullptr, "Unknown Exception", "Error", MB_OK);
+    }
 }
 
 }  // namespace
@@ -87,6 +102,10 @@ CWinApp::~CWinApp()
     for (HWND window : windows)
         DestroyWindow(window);
     windowMap.clear();
+    // Nothing of this application rethrows what those windows' destruction held, so it is reported here rather
+    // than thrown by the thread's next framework call, perhaps under another application object.
+    if (std::exception_ptr held = TakeHeldException())
+        ShowUnhandled(held);
 
     if (tlsIndex != TLS_OUT_OF_INDEXES) {
         TlsSetValue(tlsIndex, nullptr);
@@ -145,14 +164,8 @@ int CWinApp::Execute()
             return PumpMessages();
         PostQuitMessage(-1);
         return -1;
-    } catch (const std::bad_alloc&) {
-        MessageBoxA(nullptr, "Memory allocation failure", "Bad Alloc Exception", MB_OK);
-        throw;
-    } catch (const CWinException& e) {
-        e.ShowMessage();
-        throw;
     } catch (...) {
-        MessageBoxA(nullptr, "Unknown Exception", "Error", MB_OK);
+        ShowUnhandled(std::current_exception());
         throw;
     }
 }

@@ -249,6 +249,10 @@ BOOL CWnd::RegisterClass(WNDCLASS& wc)
 BOOL CWnd::Attach(HWND window)
 {
     try {
+        // What the object still holds of a window that is gone (a control of an ended dialog run: its handle,
+        // the procedure it replaced, its map entry) goes first, or the object could never be attached again.
+        if (hWnd && !IsWindow(hWnd))
+            Destroy();
         if (!IsWindow(window))
             throw CWinException("Attach failed, not a valid hwnd");
         CWinApp& app = RequireCurrentApp();

@@ -15,13 +15,6 @@ bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
     return true;
 }
 
-std::string ClassName(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 struct DialogSearch {
     DWORD processId;  // 0: any process
     bool visibleOnly;
@@ -34,7 +27,7 @@ BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if ((search->processId == 0 || owner == search->processId) && (!search->visibleOnly || IsWindowVisible(window)) &&
-        ClassName(window) == "#32770")
+        IsDialogClassWindow(window))
         search->found.push_back(window);
     return TRUE;
 }
@@ -83,16 +76,16 @@ AppProcess::~AppProcess()
     Terminate();
 }
 
-std::string AppProcess::Start(const std::string& exePath)
+std::string AppProcess::Start(const std::string& exePath, const std::string& arguments)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     Terminate();
-    std::string commandLine = "\"" + exePath + "\"";
+    std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
     if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &info))
-        return "CreateProcessA(\"" + exePath + "\") failed, error " + std::to_string(GetLastError());
+        return "CreateProcessA(" + commandLine + ") failed, error " + std::to_string(GetLastError());
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
@@ -155,6 +148,13 @@ std::string WindowTitle(HWND window)
     char title[256] = {};
     GetWindowTextA(window, title, sizeof title);
     return title;
+}
+
+bool IsDialogClassWindow(HWND window)
+{
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    return lstrcmpA(name, "#32770") == 0;
 }
 
 std::vector<HWND> VisibleDialogs(DWORD processId)

@@ -26,7 +26,7 @@ public:
     AppProcess& operator=(const AppProcess&) = delete;
 
     // Ends an earlier run first. Empty on success, otherwise what went wrong.
-    std::string Start(const std::string& exePath);
+    std::string Start(const std::string& exePath, const std::string& arguments = "");
     // Takes over a running instance, found by one of its windows.
     std::string Attach(HWND window);
     bool Running() const;
@@ -47,6 +47,8 @@ private:
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
 
 std::string WindowTitle(HWND window);
+// True for a window of the system's dialog class: a dialog or a message box.
+bool IsDialogClassWindow(HWND window);
 // The visible top-level dialog-class windows (message boxes and dialogs) of a process, topmost first.
 std::vector<HWND> VisibleDialogs(DWORD processId);
 // The first visible dialog-class window of the process; null when none came in time or the process ended.
@@ -64,6 +66,7 @@ std::string BoxText(HWND box);
 // Presses the box's OK button and waits until the box has gone.
 bool AnswerBox(HWND box);
 
+// The items of a list box, in list order; any process's list, this thread's own included.
 std::vector<std::string> ListItems(HWND dialog, int listId);
 std::vector<std::string> SelectedItems(HWND dialog, int listId);
 bool SelectItems(HWND dialog, int listId, const std::vector<int>& indices);

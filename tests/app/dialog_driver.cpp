@@ -11,22 +11,15 @@ namespace {
 thread_local ModalScript* activeScript = nullptr;
 thread_local WindowEvents* activeEvents = nullptr;
 
-bool IsDialogWindow(HWND window)
-{
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    return lstrcmpA(className, "#32770") == 0;
-}
-
 bool IsFrameworkDialog(HWND window)
 {
-    return IsDialogWindow(window) &&
+    return IsDialogClassWindow(window) &&
            reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC)) == Wfx::StaticDialogProc;
 }
 
 BOOL CALLBACK FindMessageBox(HWND window, LPARAM found)
 {
-    if (IsWindowVisible(window) && IsDialogWindow(window) && !IsFrameworkDialog(window)) {
+    if (IsWindowVisible(window) && IsDialogClassWindow(window) && !IsFrameworkDialog(window)) {
         *reinterpret_cast<bool*>(found) = true;
         return FALSE;
     }
@@ -40,38 +33,12 @@ bool MessageBoxShowing()
     return found;
 }
 
-BOOL CALLBACK EndDialogWindow(HWND window, LPARAM)
-{
-    if (IsDialogWindow(window))
-        EndDialog(window, ModalScript::kTimedOut);
-    return TRUE;
-}
-
-std::string ItemText(HWND list, int index)
-{
-    char text[256] = {};
-    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-std::vector<std::string> Items(HWND dialog, int listId, bool selectedOnly)
-{
-    HWND list = GetDlgItem(dialog, listId);
-    std::vector<std::string> items;
-    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i)
-        if (!selectedOnly || SendMessageA(list, LB_GETSEL, i, 0) > 0)
-            items.push_back(ItemText(list, i));
-    return items;
-}
-
 }  // namespace
 
 ModalScript::ModalScript(const Wfx::CWnd& dialog, std::vector<Step> steps, DWORD limitMs)
     : dialog_(dialog),
       steps_(std::move(steps)),
-      start_(GetTickCount()),
-      limit_(limitMs),
+      limit_(SafetyTimer::Ends::Dialogs, limitMs),
       outer_(activeScript)
 {
     activeScript = this;
@@ -95,14 +62,6 @@ void CALLBACK ModalScript::Tick(HWND, UINT, UINT_PTR, DWORD)
 
 void ModalScript::OnTick()
 {
-    // Checked before the busy test: a step stuck in a nested modal loop still has its ticks delivered there.
-    if (!timedOut_ && GetTickCount() - start_ > limit_) {
-        timedOut_ = true;
-        ADD_FAILURE() << "dialog still running after " << limit_ << " ms; " << next_ << " of " << steps_.size()
-                      << " steps run";
-        EnumThreadWindows(GetCurrentThreadId(), EndDialogWindow, 0);
-        return;
-    }
     HWND dialog = dialog_.hWnd;
     // A box still up means this tick came from the box's own loop: the step before has not finished its work.
     if (busy_ || next_ >= steps_.size() || !dialog || !IsWindowVisible(dialog) || MessageBoxShowing())
@@ -154,20 +113,10 @@ LRESULT CALLBACK WindowEvents::OnCallWndProc(int code, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK WindowEvents::OnCbt(int code, WPARAM wParam, LPARAM lParam)
 {
     HWND window = reinterpret_cast<HWND>(wParam);
-    if (activeEvents && code == HCBT_ACTIVATE && IsDialogWindow(window) && !IsFrameworkDialog(window)) {
+    if (activeEvents && code == HCBT_ACTIVATE && IsDialogClassWindow(window) && !IsFrameworkDialog(window)) {
         char title[256] = {};
         GetWindowTextA(window, title, sizeof title);
         activeEvents->Add(std::string("box: ") + title);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-std::vector<std::string> ListItems(HWND dialog, int listId)
-{
-    return Items(dialog, listId, false);
-}
-
-std::vector<std::string> SelectedListItems(HWND dialog, int listId)
-{
-    return Items(dialog, listId, true);
 }

@@ -1,6 +1,8 @@
 // Drives a framework dialog from inside its own modal loop and watches when it and the message boxes appear.
 #pragma once
 
+#include "app_driver.h"
+#include "safety_timer.h"
 #include "wnd.h"
 
 #include <windows.h>
@@ -9,14 +11,10 @@
 #include <vector>
 
 // Runs steps inside the dialog's modal loop: a thread timer performs one step per tick once the dialog is on
-// screen, no message box is up and no earlier step is still inside a call. Past the time limit it fails the test
-// and ends every dialog of the thread (message boxes included), so no test can hang on a modal window.
+// screen, no message box is up and no earlier step is still inside a call. A safety timer bounds the whole run.
 class ModalScript {
 public:
     using Step = std::function<void(HWND dialog)>;
-
-    // What DoModal returns when the time limit ended the dialog.
-    static constexpr INT_PTR kTimedOut = 0x7EED;
 
     ModalScript(const Wfx::CWnd& dialog, std::vector<Step> steps, DWORD limitMs = 10000);
     ~ModalScript();
@@ -35,9 +33,7 @@ private:
     std::vector<Step> steps_;
     size_t next_ = 0;
     bool busy_ = false;
-    bool timedOut_ = false;
-    DWORD start_;
-    DWORD limit_;
+    SafetyTimer limit_;
     UINT_PTR timer_ = 0;
     ModalScript* outer_ = nullptr;
 };
@@ -63,6 +59,3 @@ private:
     HHOOK callHook_ = nullptr;
     HHOOK cbtHook_ = nullptr;
 };
-
-std::vector<std::string> ListItems(HWND dialog, int listId);
-std::vector<std::string> SelectedListItems(HWND dialog, int listId);

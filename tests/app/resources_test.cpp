@@ -1,6 +1,7 @@
 // Reads the dialog template, icon group and manifest back from the built executable and checks them.
 #include <windows.h>
 #include "expected_texts.h"
+#include "host_path.h"
 
 #include <gtest/gtest.h>
 
@@ -16,26 +17,10 @@ namespace {
 constexpr WORD kLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_AUS);
 constexpr DWORD kNoId = 0xFFFFFFFF;
 
-// The build names the executable by its path on the build host; under Wine a Unix path needs its DOS name,
-// which Wine's kernel32 derives from the prefix's own drive mapping.
+// The build names the executable by its path on the build host, which under Wine needs its Windows form.
 std::string ExecutablePath()
 {
-    std::string path = QUIMBLE_APP_EXE;
-    if (path.empty() || path[0] != '/')
-        return path;
-    using ToDosName = WCHAR*(CDECL*)(const char*);
-    FARPROC exported = GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name");
-    // Through void (*)(): the cast between two unrelated function types is deliberate.
-    auto toDosName = reinterpret_cast<ToDosName>(reinterpret_cast<void (*)()>(exported));
-    if (!toDosName)
-        return path;
-    WCHAR* dosName = toDosName(path.c_str());
-    if (!dosName)
-        return path;
-    char buffer[MAX_PATH] = {};
-    WideCharToMultiByte(CP_ACP, 0, dosName, -1, buffer, MAX_PATH, nullptr, nullptr);
-    HeapFree(GetProcessHeap(), 0, dosName);
-    return buffer;
+    return WindowsPathOf(QUIMBLE_APP_EXE);
 }
 
 // Styles compare as hex text, so a failure shows which bits differ.

@@ -1,6 +1,7 @@
 // Which subkeys count as driver entries, and listing a location into a real list box.
 #include "driver_entries.h"
 #include "driver_trees.h"
+#include "expected_texts.h"
 #include "list_host.h"
 #include "registry_faults.h"
 #include "registry_key.h"
@@ -72,9 +73,9 @@ TEST(DriverEntries, AreTheSubkeysWithAValueNamedExactlyCLSID)
     EXPECT_EQ(Sorted(expected), Sorted(ListDriverEntries(location.Get())));
 
     ListHost host;
-    FillDriverList(location.Get(), host.Window(), kActiveListId);
-    EXPECT_EQ(Sorted(expected), host.Items(kActiveListId));
-    EXPECT_TRUE(host.Items(kHiddenListId).empty());
+    FillDriverList(location.Get(), host.Window(), kActiveList);
+    EXPECT_EQ(Sorted(expected), host.Items(kActiveList));
+    EXPECT_TRUE(host.Items(kHiddenList).empty());
 }
 
 TEST(DriverEntries, SubkeyHasValueLooksForTheNameItIsGiven)
@@ -113,6 +114,28 @@ TEST(DriverEntries, NamesUpTo254CharactersAreListed)
     EXPECT_EQ((std::vector<std::string>{name253, name254}), Sorted(ListDriverEntries(location.Get())));
 }
 
+// A class name longer than the query's class buffer makes the query answer ERROR_MORE_DATA, with the counts filled.
+TEST(DriverEntries, LongClassNamesOnTheLocationAndAnEntryHideNothing)
+{
+    RegistrySandbox sandbox;
+    std::string longClass(400, 'k');
+    RegistryKey location;
+    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kActivePath, 0, longClass.data(), 0, KEY_ALL_ACCESS, nullptr,
+                              location.Receive(), nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, rc) << "RegCreateKeyExA(HKLM, \"" << kActivePath << "\", class of 400)";
+    RegistryKey entry;
+    rc = RegCreateKeyExA(location.Get(), "Classy", 0, longClass.data(), 0, KEY_ALL_ACCESS, nullptr, entry.Receive(),
+                         nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, rc) << "RegCreateKeyExA(active, \"Classy\", class of 400)";
+    // Through this handle: under Wine, opening the key again with the create call clears its class.
+    rc = RegSetValueExA(entry.Get(), "CLSID", 0, REG_SZ, reinterpret_cast<const BYTE*>("{x}"), 4);
+    ASSERT_EQ(ERROR_SUCCESS, rc) << "RegSetValueExA(\"Classy\", \"CLSID\")";
+    WriteTree(location.Get(), "Plain", RegistryTree().String("CLSID", "{x}"));
+
+    EXPECT_TRUE(SubkeyHasValue(location.Get(), "Classy", "CLSID"));
+    EXPECT_EQ((std::vector<std::string>{"Classy", "Plain"}), Sorted(ListDriverEntries(location.Get())));
+}
+
 // Whatever single call fails while listing, the list shows only real entries, each once, and loses at most the one
 // entry the failed call was about (all of them when the location itself cannot be queried).
 TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
@@ -132,9 +155,9 @@ TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
     {
         ListHost host;
         RegistryFaults faults;
-        FillDriverList(location.Get(), host.Window(), kActiveListId);
+        FillDriverList(location.Get(), host.Window(), kActiveList);
         callCount = static_cast<int>(faults.Calls().size());
-        EXPECT_EQ(entries, host.Items(kActiveListId));
+        EXPECT_EQ(entries, host.Items(kActiveList));
         EXPECT_EQ("RegQueryInfoKeyA", faults.Calls().front());
         EXPECT_EQ(6, faults.CountOf("RegOpenKeyExA"));
     }
@@ -146,12 +169,12 @@ TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
         {
             RegistryFaults faults;
             faults.FailCallNumber(k);
-            FillDriverList(location.Get(), host.Window(), kActiveListId);
+            FillDriverList(location.Get(), host.Window(), kActiveList);
             failed = faults.Calls().at(k - 1);
             EXPECT_TRUE(faults.OpenKeys().empty()) << "call " << k << " " << failed << ": a key was left open";
             EXPECT_EQ(0, faults.StrayCloses()) << "call " << k << " " << failed;
         }
-        const std::vector<std::string> listed = host.Items(kActiveListId);
+        const std::vector<std::string> listed = host.Items(kActiveList);
         std::vector<std::string> missing;
         std::set_difference(entries.begin(), entries.end(), listed.begin(), listed.end(), std::back_inserter(missing));
         EXPECT_TRUE(std::includes(entries.begin(), entries.end(), listed.begin(), listed.end()))

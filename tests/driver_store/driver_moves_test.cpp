@@ -1,77 +1,27 @@
 // The ">>" and "<<" commands on the real registry and real list boxes: what moves, what the lists show, what is said.
 #include "driver_moves.h"
-#include "driver_trees.h"
-#include "list_host.h"
-#include "message_box_recorder.h"
 #include "registry_key.h"
-#include "registry_sandbox.h"
+#include "store_bench.h"
 
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace {
 
-using Names = std::vector<std::string>;
-
-// Everything one command test needs, fresh: the sandboxed registry, the two lists, and a watch on message boxes.
-struct Bench {
-    RegistrySandbox sandbox;
-    ListHost host;
-    MessageBoxRecorder boxes;
-
-    void Start(const Locations& locations)
-    {
-        WriteLocations(locations);
-        FillListsFromRegistry(host);
-    }
-
-    ::testing::AssertionResult ShowedOneBox(const std::string& text)
-    {
-        const std::vector<RecordedBox> shown = boxes.Take();
-        if (shown.size() != 1)
-            return ::testing::AssertionFailure() << shown.size() << " message boxes instead of one";
-        if (shown[0].title != kQuimbleTitle)
-            return ::testing::AssertionFailure() << "title \"" << shown[0].title << "\"";
-        if (shown[0].owner != host.Window())
-            return ::testing::AssertionFailure() << "owner " << shown[0].owner << ", foreground was " << host.Window();
-        if (shown[0].text != text)
-            return ::testing::AssertionFailure() << "text \"" << shown[0].text << "\"";
-        return ::testing::AssertionSuccess();
-    }
-};
-
-RegistryTree Drivers(const Names& names)
-{
-    RegistryTree location;
-    for (const std::string& name : names)
-        location.Subkey(name, DriverTree(name));
-    return location;
-}
-
-Names Lines(const std::string& text)
-{
-    Names lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 TEST(MoveCommands, HideMovesExactlyTheSelectedItems)
 {
-    Bench bench;
+    StoreBench bench;
     Locations start;
     start.active = Drivers({"Alpha", "Bravo", "Charlie", "Delta", "Echo"});
     bench.Start(start);
-    bench.host.Select(kActiveListId, 1);
-    bench.host.Select(kActiveListId, 3);
+    bench.host.Select(kActiveList, 1);
+    bench.host.Select(kActiveList, 3);
 
     HideSelected(bench.host.Window());
 
     EXPECT_TRUE(bench.boxes.Take().empty());
-    EXPECT_EQ((Names{"Alpha", "Charlie", "Echo"}), bench.host.Items(kActiveListId));
-    EXPECT_TRUE(bench.host.SelectedItems(kActiveListId).empty());
-    EXPECT_EQ((Names{"Bravo", "Delta"}), bench.host.Items(kHiddenListId));
+    EXPECT_EQ((Names{"Alpha", "Charlie", "Echo"}), bench.host.Items(kActiveList));
+    EXPECT_TRUE(bench.host.SelectedItems(kActiveList).empty());
+    EXPECT_EQ((Names{"Bravo", "Delta"}), bench.host.Items(kHiddenList));
     const Locations after = ReadLocations();
     EXPECT_EQ(Drivers({"Alpha", "Charlie", "Echo"}), after.active);
     EXPECT_EQ(Drivers({"Bravo", "Delta"}), after.hidden);
@@ -79,21 +29,19 @@ TEST(MoveCommands, HideMovesExactlyTheSelectedItems)
 
 TEST(MoveCommands, RestoreMovesTheSelectedItemsBack)
 {
-    Bench bench;
+    StoreBench bench;
     Locations start;
     start.active = Drivers({"Alpha"});
     start.hidden = Drivers({"Bravo", "Delta", "Foxtrot"});
     start.hiddenExists = true;
-    bench.Start(start);
-    SelectByName(bench.host, kHiddenListId, "Bravo");
-    SelectByName(bench.host, kHiddenListId, "Foxtrot");
+    bench.Start(start, kHiddenList, {"Bravo", "Foxtrot"});
 
     RestoreSelected(bench.host.Window());
 
     EXPECT_TRUE(bench.boxes.Take().empty());
-    EXPECT_EQ((Names{"Alpha", "Bravo", "Foxtrot"}), bench.host.Items(kActiveListId));
-    EXPECT_EQ((Names{"Delta"}), bench.host.Items(kHiddenListId));
-    EXPECT_TRUE(bench.host.SelectedItems(kHiddenListId).empty());
+    EXPECT_EQ((Names{"Alpha", "Bravo", "Foxtrot"}), bench.host.Items(kActiveList));
+    EXPECT_EQ((Names{"Delta"}), bench.host.Items(kHiddenList));
+    EXPECT_TRUE(bench.host.SelectedItems(kHiddenList).empty());
     const Locations after = ReadLocations();
     EXPECT_EQ(Drivers({"Alpha", "Bravo", "Foxtrot"}), after.active);
     EXPECT_EQ(Drivers({"Delta"}), after.hidden);
@@ -101,17 +49,15 @@ TEST(MoveCommands, RestoreMovesTheSelectedItemsBack)
 
 TEST(MoveCommands, NamesOf254CharactersMove)
 {
-    Bench bench;
+    StoreBench bench;
     const std::string longName(254, 'L');
     Locations start;
     start.active = Drivers({longName, "Short"});
-    bench.Start(start);
-    ASSERT_EQ((Names{longName, "Short"}), bench.host.Items(kActiveListId));
-    bench.host.Select(kActiveListId, 0);
+    bench.Start(start, kActiveList, {longName});
 
     HideSelected(bench.host.Window());
 
-    EXPECT_EQ((Names{longName}), bench.host.Items(kHiddenListId));
+    EXPECT_EQ((Names{longName}), bench.host.Items(kHiddenList));
     EXPECT_EQ(Drivers({longName}), ReadTree(HKEY_LOCAL_MACHINE, kHiddenPath));
     EXPECT_EQ(Drivers({"Short"}), ReadTree(HKEY_LOCAL_MACHINE, kActivePath));
 }
@@ -119,42 +65,30 @@ TEST(MoveCommands, NamesOf254CharactersMove)
 // No registry name is that long, but a list item can be: it must be skipped, not read past the buffer's end.
 TEST(MoveCommands, ItemTooLongForTheTextBufferIsSkipped)
 {
-    Bench bench;
+    StoreBench bench;
     Locations start;
     start.active = Drivers({"Short"});
     bench.Start(start);
     const std::string overlong(300, 'X');
-    bench.host.Add(kActiveListId, overlong);
-    bench.host.Select(kActiveListId, 0);
-    bench.host.Select(kActiveListId, 1);
+    bench.host.Add(kActiveList, overlong);
+    bench.host.Select(kActiveList, 0);
+    bench.host.Select(kActiveList, 1);
 
     HideSelected(bench.host.Window());
 
     EXPECT_TRUE(bench.boxes.Take().empty());
-    EXPECT_EQ((Names{overlong}), bench.host.SelectedItems(kActiveListId));
-    EXPECT_EQ((Names{"Short"}), bench.host.Items(kHiddenListId));
+    EXPECT_EQ((Names{overlong}), bench.host.SelectedItems(kActiveList));
+    EXPECT_EQ((Names{"Short"}), bench.host.Items(kHiddenList));
     EXPECT_EQ(Drivers({"Short"}), ReadTree(HKEY_LOCAL_MACHINE, kHiddenPath));
 }
-
-struct CommandCase {
-    const char* label;
-    void (*command)(HWND);
-    int sourceListId;
-    const char* nothingSelected;
-};
-
-const CommandCase kCommands[] = {
-    {"hide", HideSelected, kActiveListId, kHideNothingSelectedText},
-    {"restore", RestoreSelected, kHiddenListId, kRestoreNothingSelectedText},
-};
 
 // With nothing selected, only the hidden location may come into being, empty; the lists stay as they were.
 TEST(MoveCommands, NothingSelectedShowsTheDirectionsMessage)
 {
-    for (const CommandCase& command : kCommands) {
+    for (const Direction* direction : {&kHide, &kRestore}) {
         for (const bool emptyLists : {true, false}) {
-            SCOPED_TRACE(std::string(command.label) + (emptyLists ? ", empty lists" : ", nothing selected"));
-            Bench bench;
+            SCOPED_TRACE(std::string(direction->label) + (emptyLists ? ", empty lists" : ", nothing selected"));
+            StoreBench bench;
             Locations start;
             if (!emptyLists) {
                 start.active = Drivers({"Alpha", "Bravo"});
@@ -163,19 +97,19 @@ TEST(MoveCommands, NothingSelectedShowsTheDirectionsMessage)
             }
             start.active.Dword("Own value", 1);
             bench.Start(start);
-            const Names activeItems = bench.host.Items(kActiveListId);
-            const Names hiddenItems = bench.host.Items(kHiddenListId);
+            const Names activeItems = bench.host.Items(kActiveList);
+            const Names hiddenItems = bench.host.Items(kHiddenList);
             RegistryTree software = ReadTree(HKEY_LOCAL_MACHINE, "Software");
 
-            command.command(bench.host.Window());
+            direction->command(bench.host.Window());
 
-            EXPECT_TRUE(bench.ShowedOneBox(command.nothingSelected));
+            EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, direction->nothingSelected, bench.host.Window()));
             EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kHiddenPath));
-            if (!software.subkeys.count("ASIO Quimble"))
-                software.Subkey("ASIO Quimble", RegistryTree());
+            if (!software.subkeys.count(kHiddenKeyName))
+                software.Subkey(kHiddenKeyName, RegistryTree());
             EXPECT_EQ(software, ReadTree(HKEY_LOCAL_MACHINE, "Software"));
-            EXPECT_EQ(activeItems, bench.host.Items(kActiveListId));
-            EXPECT_EQ(hiddenItems, bench.host.Items(kHiddenListId));
+            EXPECT_EQ(activeItems, bench.host.Items(kActiveList));
+            EXPECT_EQ(hiddenItems, bench.host.Items(kHiddenList));
         }
     }
 }
@@ -183,83 +117,58 @@ TEST(MoveCommands, NothingSelectedShowsTheDirectionsMessage)
 // The hidden location is still created, as whenever a move command runs; the active one never is.
 TEST(MoveCommands, MissingActiveLocationCannotBeOpened)
 {
-    for (const CommandCase& command : kCommands) {
-        SCOPED_TRACE(command.label);
-        Bench bench;
+    for (const Direction* direction : {&kHide, &kRestore}) {
+        SCOPED_TRACE(direction->label);
+        StoreBench bench;
         WriteTree(HKEY_LOCAL_MACHINE, "Software\\Neighbour", RegistryTree().Dword("Untouched", 1));
-        bench.host.Add(kActiveListId, "Alpha");
-        bench.host.Add(kHiddenListId, "Bravo");
-        bench.host.Select(kActiveListId, 0);
-        bench.host.Select(kHiddenListId, 0);
+        bench.host.Add(kActiveList, "Alpha");
+        bench.host.Add(kHiddenList, "Bravo");
+        bench.host.Select(kActiveList, 0);
+        bench.host.Select(kHiddenList, 0);
 
-        command.command(bench.host.Window());
+        direction->command(bench.host.Window());
 
-        EXPECT_TRUE(bench.ShowedOneBox(kCouldNotOpenText));
-        EXPECT_EQ((Names{"Alpha"}), bench.host.SelectedItems(kActiveListId));
-        EXPECT_EQ((Names{"Bravo"}), bench.host.SelectedItems(kHiddenListId));
+        EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, kCouldNotOpenText, bench.host.Window()));
+        EXPECT_EQ((Names{"Alpha"}), bench.host.SelectedItems(kActiveList));
+        EXPECT_EQ((Names{"Bravo"}), bench.host.SelectedItems(kHiddenList));
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kActivePath));
         EXPECT_EQ(RegistryTree()
                       .Subkey("Neighbour", RegistryTree().Dword("Untouched", 1))
-                      .Subkey("ASIO Quimble", RegistryTree()),
+                      .Subkey(kHiddenKeyName, RegistryTree()),
                   ReadTree(HKEY_LOCAL_MACHINE, "Software"));
     }
 }
 
-// A name the other location already has is left alone in both, stays selected, and is named in one box after the walk.
-TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlace)
+// A name the destination already has is left alone in both locations and stays selected; one box after the walk
+// says what is in the way: a device the other list shows, or a key that is no device, with where it is.
+TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlaceAndExplained)
 {
-    {
-        SCOPED_TRACE("hide");
-        Bench bench;
+    for (const Direction* direction : {&kHide, &kRestore}) {
+        SCOPED_TRACE(direction->label);
+        StoreBench bench;
         Locations start;
-        start.active = Drivers({"Other Twin", "Solo", "Twin"});
-        start.hidden.Subkey("Twin", DriverTree("hidden twin")).Subkey("Other Twin", DriverTree("other hidden twin"));
         start.hiddenExists = true;
-        bench.Start(start);
-        for (int index = 0; index < 3; ++index)
-            bench.host.Select(kActiveListId, index);
+        start.*direction->source = Drivers({"Other Twin", "Solo", "Stray", "Twin"});
+        (start.*direction->destination)
+            .Subkey("Twin", DriverTree("destination twin"))
+            .Subkey("Other Twin", DriverTree("other destination twin"))
+            .Subkey("Stray", RegistryTree().String("Leftover", "x"));
+        bench.Start(start, direction->sourceList, {"Other Twin", "Solo", "Stray", "Twin"});
 
-        HideSelected(bench.host.Window());
+        direction->command(bench.host.Window());
 
-        const std::vector<RecordedBox> shown = bench.boxes.Take();
-        ASSERT_EQ(1u, shown.size());
-        EXPECT_EQ(kQuimbleTitle, shown[0].title);
-        EXPECT_EQ(bench.host.Window(), shown[0].owner);
-        const Names lines = Lines(shown[0].text);
-        ASSERT_GE(lines.size(), 3u) << shown[0].text;
-        EXPECT_EQ((Names{"Other Twin", "Twin"}), Names(lines.end() - 2, lines.end())) << shown[0].text;
-        EXPECT_EQ(std::string::npos, shown[0].text.find("Solo")) << shown[0].text;
-
+        const std::string expectedText = std::string(kDevicesInTheWayText) + "\nOther Twin\nTwin\n\n" +
+                                         KeysInTheWayText(direction->destinationPath) + "\nStray";
+        EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, expectedText, bench.host.Window()));
         Locations expected = start;
-        expected.active.subkeys.erase("Solo");
-        expected.hidden.Subkey("Solo", DriverTree("Solo"));
+        (expected.*direction->source).subkeys.erase("Solo");
+        (expected.*direction->destination).Subkey("Solo", DriverTree("Solo"));
         const Locations after = ReadLocations();
         EXPECT_EQ(expected.active, after.active);
         EXPECT_EQ(expected.hidden, after.hidden);
-        EXPECT_EQ((Names{"Other Twin", "Twin"}), bench.host.Items(kActiveListId));
-        EXPECT_EQ((Names{"Other Twin", "Twin"}), bench.host.SelectedItems(kActiveListId));
-        EXPECT_EQ((Names{"Other Twin", "Solo", "Twin"}), bench.host.Items(kHiddenListId));
-    }
-    {
-        SCOPED_TRACE("restore");
-        Bench bench;
-        Locations start;
-        start.active = Drivers({"Twin"});
-        start.hidden.Subkey("Twin", DriverTree("hidden twin"));
-        start.hiddenExists = true;
-        bench.Start(start);
-        bench.host.Select(kHiddenListId, 0);
-
-        RestoreSelected(bench.host.Window());
-
-        const std::vector<RecordedBox> shown = bench.boxes.Take();
-        ASSERT_EQ(1u, shown.size());
-        EXPECT_EQ("Twin", Lines(shown[0].text).back()) << shown[0].text;
-        const Locations after = ReadLocations();
-        EXPECT_EQ(start.active, after.active);
-        EXPECT_EQ(start.hidden, after.hidden);
-        EXPECT_EQ((Names{"Twin"}), bench.host.SelectedItems(kHiddenListId));
-        EXPECT_EQ((Names{"Twin"}), bench.host.Items(kActiveListId));
+        EXPECT_EQ((Names{"Other Twin", "Stray", "Twin"}), bench.host.Items(direction->sourceList));
+        EXPECT_EQ((Names{"Other Twin", "Stray", "Twin"}), bench.host.SelectedItems(direction->sourceList));
+        EXPECT_EQ((Names{"Other Twin", "Solo", "Twin"}), bench.host.Items(direction->destinationList));
     }
 }
 
@@ -268,9 +177,10 @@ TEST(MoveEntry, ReportsWhatHappenedToTheEntry)
 {
     RegistrySandbox sandbox;
     Locations start;
-    start.active = Drivers({"Synth", "Twin"});
+    start.active = Drivers({"Synth", "Twin", "Stray"});
+    start.hidden.Subkey("Twin", DriverTree("hidden twin"));
     // A leftover without a CLSID value is not listed, but merging into it would still mix two trees.
-    start.hidden.Subkey("Twin", RegistryTree().String("Leftover", "x"));
+    start.hidden.Subkey("Stray", RegistryTree().String("Leftover", "x"));
     start.hiddenExists = true;
     WriteLocations(start);
     RegistryKey active;
@@ -278,20 +188,17 @@ TEST(MoveEntry, ReportsWhatHappenedToTheEntry)
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActivePath, 0, KEY_ALL_ACCESS, active.Receive()));
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHiddenPath, 0, KEY_ALL_ACCESS, hidden.Receive()));
 
-    EXPECT_EQ(MoveResult::NameTaken, MoveEntry(active.Get(), hidden.Get(), "Twin"));
-    Locations after = ReadLocations();
-    EXPECT_EQ(start.active, after.active);
-    EXPECT_EQ(start.hidden, after.hidden);
-
+    EXPECT_EQ(MoveResult::NameTakenByDevice, MoveEntry(active.Get(), hidden.Get(), "Twin"));
+    EXPECT_EQ(MoveResult::NameTakenByOtherKey, MoveEntry(active.Get(), hidden.Get(), "Stray"));
     // Copying an entry that is not there fails, and the subkey made for it is gone again.
     EXPECT_EQ(MoveResult::Failed, MoveEntry(active.Get(), hidden.Get(), "Vanished"));
-    after = ReadLocations();
+    Locations after = ReadLocations();
     EXPECT_EQ(start.active, after.active);
     EXPECT_EQ(start.hidden, after.hidden);
 
     EXPECT_EQ(MoveResult::Moved, MoveEntry(active.Get(), hidden.Get(), "Synth"));
     after = ReadLocations();
-    EXPECT_EQ(Drivers({"Twin"}), after.active);
+    EXPECT_EQ(Drivers({"Stray", "Twin"}), after.active);
     EXPECT_EQ(RegistryTree(start.hidden).Subkey("Synth", DriverTree("Synth")), after.hidden);
 }
 

@@ -1,10 +1,7 @@
 // A hide and a restore with each of their registry calls failing in turn: no driver entry may be lost or half-copied.
 #include "driver_moves.h"
-#include "driver_trees.h"
-#include "list_host.h"
-#include "message_box_recorder.h"
 #include "registry_faults.h"
-#include "registry_sandbox.h"
+#include "store_bench.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -13,20 +10,7 @@
 
 namespace {
 
-using Names = std::vector<std::string>;
-
 const Names kSelected = {"Alpha", "Charlie", "Echo"};
-
-struct Direction {
-    const char* label;
-    void (*command)(HWND);
-    int sourceListId;
-    RegistryTree Locations::*source;
-    RegistryTree Locations::*destination;
-};
-
-const Direction kHide = {"hide", HideSelected, kActiveListId, &Locations::active, &Locations::hidden};
-const Direction kRestore = {"restore", RestoreSelected, kHiddenListId, &Locations::hidden, &Locations::active};
 
 // The three selected entries start in the direction's source, beside unselected entries and a subkey that is no entry.
 Locations SweepStart(const Direction& direction)
@@ -45,7 +29,7 @@ Locations SweepStart(const Direction& direction)
 // Every entry that existed is complete in at least one location, and every subkey there is a complete copy.
 ::testing::AssertionResult KeepsEveryEntryWhole(const Locations& before, const Locations& after)
 {
-    std::map<std::string, RegistryTree> original = before.active.subkeys;
+    auto original = before.active.subkeys;
     original.insert(before.hidden.subkeys.begin(), before.hidden.subkeys.end());
     for (const auto& [name, tree] : original) {
         const auto inActive = after.active.subkeys.find(name);
@@ -70,7 +54,7 @@ Locations SweepStart(const Direction& direction)
 
 ::testing::AssertionResult ListsShowTheLocations(const ListHost& host, const Locations& after)
 {
-    for (const auto& [listId, location] : {std::pair{kActiveListId, &after.active}, {kHiddenListId, &after.hidden}}) {
+    for (const auto& [listId, location] : {std::pair{kActiveList, &after.active}, {kHiddenList, &after.hidden}}) {
         const Names items = host.Items(listId);
         if (items != DriverNames(*location))
             return ::testing::AssertionFailure()
@@ -88,14 +72,10 @@ struct SweepRun {
 // One command in a fresh sandbox and list host, with the given call numbers failing; checks the invariant.
 SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
 {
-    RegistrySandbox sandbox;
-    const Locations start = SweepStart(direction);
-    WriteLocations(start);
-    ListHost host;
-    FillListsFromRegistry(host);
-    for (const std::string& name : kSelected)
-        SelectByName(host, direction.sourceListId, name);
-    MessageBoxRecorder recorder;
+    StoreBench bench;
+    bench.Start(SweepStart(direction), direction.sourceList, kSelected);
+    const Locations& start = bench.start;
+    const ListHost& host = bench.host;
 
     SweepRun run;
     {
@@ -114,17 +94,14 @@ SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
     EXPECT_TRUE(KeepsEveryEntryWhole(start, after));
     EXPECT_TRUE(ListsShowTheLocations(host, after));
 
-    const std::vector<RecordedBox> boxes = recorder.Take();
     const bool openingFailed = !failing.empty() && *failing.begin() <= 2;
     if (openingFailed) {
-        EXPECT_EQ(1u, boxes.size());
-        if (!boxes.empty()) {
-            EXPECT_EQ(kCouldNotOpenText, boxes[0].text);
-        }
+        EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, kCouldNotOpenText, host.Window()));
         EXPECT_EQ(start.active, after.active);
         EXPECT_EQ(start.hidden, after.hidden);
         return run;
     }
+    const std::vector<RecordedBox> boxes = bench.boxes.Take();
     EXPECT_TRUE(boxes.empty()) << boxes.size() << " boxes, the first: " << boxes.front().text;
     // A failure stops only the entry it hit: the walk goes on, and what did not move stays selected.
     Names notMoved;
@@ -132,7 +109,7 @@ SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
         if ((after.*direction.source).subkeys.count(name))
             notMoved.push_back(name);
     EXPECT_LE(notMoved.size(), failing.empty() ? 0u : 1u) << ::testing::PrintToString(notMoved);
-    EXPECT_EQ(notMoved, host.SelectedItems(direction.sourceListId));
+    EXPECT_EQ(notMoved, host.SelectedItems(direction.sourceList));
     return run;
 }
 
@@ -170,40 +147,33 @@ TEST(MoveFaultSweep, RestoreKeepsEveryEntryWholeWhicheverCallFails)
 }
 
 // Two active entries, "Alpha" and "Bravo", listed from the registry with "Bravo" selected.
-struct BravoSelected {
-    explicit BravoSelected(bool hiddenExists)
-    {
-        start.active.Subkey("Alpha", DriverTree("Alpha")).Subkey("Bravo", DriverTree("Bravo"));
-        start.hiddenExists = hiddenExists;
-        WriteLocations(start);
-        FillListsFromRegistry(host);
-        SelectByName(host, kActiveListId, "Bravo");
-    }
-
-    RegistrySandbox sandbox;
+void StartWithBravoSelected(StoreBench& bench, bool hiddenExists)
+{
     Locations start;
-    ListHost host;
-};
+    start.active = Drivers({"Alpha", "Bravo"});
+    start.hiddenExists = hiddenExists;
+    bench.Start(start, kActiveList, {"Bravo"});
+}
 
 // A failed copy with its partial copy cleared away: the item stays selected, and nothing is said.
 TEST(MoveFaultSweep, FailedCopyOfTheOnlySelectedEntryIsSilent)
 {
-    BravoSelected bench(false);
+    StoreBench bench;
+    StartWithBravoSelected(bench, false);
     const Locations& start = bench.start;
-    ListHost& host = bench.host;
-    MessageBoxRecorder recorder;
+    const ListHost& host = bench.host;
     {
         RegistryFaults faults;
         faults.FailCall("SHCopyKeyA", 1);
         HideSelected(host.Window());
     }
-    EXPECT_TRUE(recorder.Take().empty());
+    EXPECT_TRUE(bench.boxes.Take().empty());
     const Locations after = ReadLocations();
     EXPECT_EQ(start.active, after.active);
     EXPECT_TRUE(after.hiddenExists);
     EXPECT_EQ(RegistryTree(), after.hidden);
-    EXPECT_EQ((Names{"Bravo"}), host.SelectedItems(kActiveListId));
-    EXPECT_TRUE(host.Items(kHiddenListId).empty());
+    EXPECT_EQ((Names{"Bravo"}), host.SelectedItems(kActiveList));
+    EXPECT_TRUE(host.Items(kHiddenList).empty());
 }
 
 // Only when putting back a half-deleted source fails too do both locations keep the entry, and both lists show it.
@@ -218,10 +188,10 @@ TEST(MoveFaultSweep, FailedUndoLeavesTheEntryInBothLists)
     for (const Case& row :
          {Case{"recreating the source fails", "RegCreateKeyExA", 3}, Case{"copying back fails", "SHCopyKeyA", 2}}) {
         SCOPED_TRACE(row.label);
-        BravoSelected bench(true);
+        StoreBench bench;
+        StartWithBravoSelected(bench, true);
         const Locations& start = bench.start;
-        ListHost& host = bench.host;
-        MessageBoxRecorder recorder;
+        const ListHost& host = bench.host;
         {
             RegistryFaults faults;
             faults.FailCall("SHDeleteKeyA", 1);
@@ -229,13 +199,13 @@ TEST(MoveFaultSweep, FailedUndoLeavesTheEntryInBothLists)
             HideSelected(host.Window());
             EXPECT_TRUE(faults.OpenKeys().empty());
         }
-        EXPECT_TRUE(recorder.Take().empty());
+        EXPECT_TRUE(bench.boxes.Take().empty());
         const Locations after = ReadLocations();
         EXPECT_EQ(start.active.subkeys.at("Bravo"), after.hidden.subkeys.at("Bravo")) << "the copy is complete";
         EXPECT_TRUE(after.active.subkeys.count("Bravo"));
         EXPECT_EQ(start.active.subkeys.at("Alpha"), after.active.subkeys.at("Alpha"));
-        EXPECT_EQ((Names{"Alpha", "Bravo"}), host.Items(kActiveListId));
-        EXPECT_EQ((Names{"Bravo"}), host.Items(kHiddenListId));
+        EXPECT_EQ((Names{"Alpha", "Bravo"}), host.Items(kActiveList));
+        EXPECT_EQ((Names{"Bravo"}), host.Items(kHiddenList));
     }
 }
 

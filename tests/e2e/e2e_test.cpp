@@ -7,48 +7,25 @@
 
 namespace {
 
-RegistryTree Driver(const std::string& clsid, const std::string& description)
+const std::vector<std::string> kSortedDrivers = {"Brightwater USB Audio",     "Corvid Loopback ASIO",
+                                                  "Fenwick Onboard ASIO",      "kestrel Multi-Client ASIO",
+                                                  "Marram Low Delay Driver",   "Tidewell Studio 2x2"};
+
+// Imports the demo's own seed into this prefix with the system's registry editor, as the demo does.
+::testing::AssertionResult ImportSeed()
 {
-    return RegistryTree().String("CLSID", clsid).String("Description", description);
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, sizeof windows);
+    AppProcess regedit;
+    const std::string error =
+        regedit.Start(std::string(windows) + "\\regedit.exe", "/S \"" + WindowsPathOf(QUIMBLE_DEMO_SEED) + "\"");
+    if (!error.empty())
+        return ::testing::AssertionFailure() << error;
+    DWORD exitCode = 0;
+    if (!regedit.WaitForExit(kWaitMs, &exitCode) || exitCode != 0)
+        return ::testing::AssertionFailure() << "regedit /S " << QUIMBLE_DEMO_SEED << " did not end with 0";
+    return ::testing::AssertionSuccess();
 }
-
-// What installers leave behind: plain entries, entries with nested settings and odd value types, and keys
-// that are not drivers (no CLSID of their own, or only a lower-case one).
-RegistryTree SeededDrivers()
-{
-    RegistryTree devices;
-    devices.String("0", "HD Audio Output").Value("Ports", REG_MULTI_SZ, std::string("Out 1\0Out 2\0\0", 13));
-    RegistryTree settings;
-    settings.Dword("BufferSize", 512)
-        .Value("Routing", REG_BINARY, std::string("\x01\x00\xff\x7f", 4))
-        .Subkey("Devices", devices);
-
-    RegistryTree tree;
-    tree.Subkey("ASIO4ALL v2",
-                Driver("{232685C6-6548-49D8-846D-4141A3EF7560}", "ASIO4ALL v2").Subkey("Settings", settings))
-        .Subkey("Focusrite USB ASIO",
-                Driver("{5C6A1A4E-8C3D-4C9F-9F6B-2F1C0D7E9A11}", "Focusrite USB ASIO")
-                    .String("", "Focusrite")
-                    .Value("InstallDir", REG_EXPAND_SZ, std::string("%ProgramFiles%\\Focusrite") + '\0')
-                    .Subkey("Empty", RegistryTree()))
-        .Subkey("Generic Low Latency ASIO Driver",
-                Driver("{A91EAB10-6D9D-4E9B-8F3C-0B8B4A1C2D3E}", "Generic Low Latency ASIO Driver"))
-        .Subkey("iConnectivity ASIO",
-                Driver("{0E2B4C1F-3A5D-4E6F-8A9B-1C2D3E4F5A6B}", "iConnectivity ASIO").Dword("Version", 0x00020001))
-        .Subkey("Realtek ASIO", Driver("{F3B8A2C1-7D4E-4B6A-9C8D-5E6F7A8B9C0D}", "Realtek ASIO"))
-        .Subkey("Yamaha Steinberg USB ASIO",
-                Driver("{7A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}", "Yamaha Steinberg USB ASIO"))
-        .Subkey("Common Settings",
-                RegistryTree()
-                    .Dword("Latency", 10)
-                    .Subkey("Nested", Driver("{00000000-0000-0000-0000-000000000001}", "not a driver of the location")))
-        .Subkey("Legacy Panel", RegistryTree().String("clsid", "{00000000-0000-0000-0000-000000000002}"));
-    return tree;
-}
-
-const std::vector<std::string> kSortedDrivers = {
-    "ASIO4ALL v2",        "Focusrite USB ASIO", "Generic Low Latency ASIO Driver",
-    "iConnectivity ASIO", "Realtek ASIO",       "Yamaha Steinberg USB ASIO"};
 
 // The seeded tree split by entry names: the named subkeys, and the rest.
 RegistryTree Only(const RegistryTree& all, const std::vector<std::string>& names)
@@ -92,7 +69,24 @@ protected:
         ASSERT_FALSE(exePath_.empty()) << "no Windows path for " << QUIMBLE_APP_EXE;
 
         DeleteLocations();
-        seeded_ = SeededDrivers();
+        ASSERT_TRUE(ImportSeed());
+        seeded_ = ReadTree(HKEY_LOCAL_MACHINE, kActivePath);
+        // The seed keeps what makes moving a tree whole hard: odd value types, a default value, nesting.
+        RegistryTree odd = seeded_.subkeys["Brightwater USB Audio"];
+        EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), odd.values["InstallDir"].type);
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), odd.values[""].type);
+        EXPECT_EQ(static_cast<DWORD>(REG_BINARY), odd.subkeys["Settings"].values["Routing"].type);
+        EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), odd.subkeys["Settings"].subkeys["Devices"].values["Ports"].type);
+        EXPECT_TRUE(odd.subkeys.count("Empty"));
+    }
+
+    // Parks the named entries of the seed in the hidden location, as an earlier run would have.
+    void Park(const std::vector<std::string>& names)
+    {
+        WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Only(seeded_, names));
+        for (const std::string& name : names)
+            ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kActivePath) + "\\" + name).c_str()))
+                << name;
     }
 
     void TearDown() override
@@ -174,14 +168,13 @@ protected:
 
 TEST_F(E2eTest, FirstRunShowsHelpThenHidesTheSelectedDriversWhole)
 {
-    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, seeded_);
     Start();
 
     // No hidden location yet: the usage text comes before the dialog.
     HWND helpBox = WaitForFirstBox();
     ASSERT_TRUE(helpBox);
     ShownBox help = Answer(helpBox);
-    EXPECT_EQ("ASIO Quimble Help", help.title);
+    EXPECT_EQ(kHelpTitle, help.title);
     EXPECT_EQ(0u, help.text.find("\nThis small utility can hide or unhide ASIO device drivers that are not needed\n"
                                  "from all ASIO aware audio applications.\n\nUSAGE:\n"))
         << help.text;
@@ -194,15 +187,15 @@ TEST_F(E2eTest, FirstRunShowsHelpThenHidesTheSelectedDriversWhole)
     EXPECT_TRUE(ListItems(dialog, kHiddenList).empty());
 
     // The second and fourth entries, one of them sorted in only by ignoring case.
-    const std::vector<std::string> moved = {"Focusrite USB ASIO", "iConnectivity ASIO"};
+    const std::vector<std::string> moved = {"Corvid Loopback ASIO", "kestrel Multi-Client ASIO"};
     ASSERT_TRUE(SelectItems(dialog, kActiveList, {1, 3}));
     ASSERT_EQ(moved, SelectedItems(dialog, kActiveList));
     ClickButton(dialog, kHideButton);
     EXPECT_TRUE(WaitUntil([&] { return ListItems(dialog, kHiddenList).size() >= moved.size(); }))
         << "the hidden list did not fill";
     EXPECT_EQ(moved, ListItems(dialog, kHiddenList));
-    EXPECT_EQ((std::vector<std::string>{"ASIO4ALL v2", "Generic Low Latency ASIO Driver", "Realtek ASIO",
-                                        "Yamaha Steinberg USB ASIO"}),
+    EXPECT_EQ((std::vector<std::string>{"Brightwater USB Audio", "Fenwick Onboard ASIO", "Marram Low Delay Driver",
+                                        "Tidewell Studio 2x2"}),
               ListItems(dialog, kActiveList));
     EXPECT_TRUE(SelectedItems(dialog, kActiveList).empty());
     EXPECT_EQ(1u, VisibleDialogs(app_.Id()).size()) << "a box came up after a successful hide";
@@ -217,16 +210,15 @@ TEST_F(E2eTest, FirstRunShowsHelpThenHidesTheSelectedDriversWhole)
 
 TEST_F(E2eTest, LaterRunShowsBothLocationsAndRestoresWithoutLoss)
 {
-    const std::vector<std::string> parked = {"ASIO4ALL v2", "iConnectivity ASIO"};
-    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Without(seeded_, parked));
-    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Only(seeded_, parked));
+    const std::vector<std::string> parked = {"Brightwater USB Audio", "kestrel Multi-Client ASIO"};
+    Park(parked);
     Start();
 
     // The hidden location exists, so no help: the dialog is the first window.
     HWND dialog = WaitForMainDialog();
     ASSERT_TRUE(dialog);
-    EXPECT_EQ((std::vector<std::string>{"Focusrite USB ASIO", "Generic Low Latency ASIO Driver", "Realtek ASIO",
-                                        "Yamaha Steinberg USB ASIO"}),
+    EXPECT_EQ((std::vector<std::string>{"Corvid Loopback ASIO", "Fenwick Onboard ASIO", "Marram Low Delay Driver",
+                                        "Tidewell Studio 2x2"}),
               ListItems(dialog, kActiveList));
     EXPECT_EQ(parked, ListItems(dialog, kHiddenList));
     // The first tab stop has the focus, so Enter would restore rather than end the dialog.
@@ -255,12 +247,13 @@ TEST_F(E2eTest, LaterRunShowsBothLocationsAndRestoresWithoutLoss)
 
 TEST_F(E2eTest, MissingActiveLocationShowsOneOwnerlessBoxAndNeverTheDialog)
 {
+    DeleteLocations();
     Start();
 
     HWND onlyBox = WaitForFirstBox();
     ASSERT_TRUE(onlyBox);
     ShownBox box = Answer(onlyBox);
-    EXPECT_EQ("ASIO Quimble", box.title);
+    EXPECT_EQ(kQuimbleTitle, box.title);
     EXPECT_EQ(kNoDriversText, box.text);
     EXPECT_EQ(nullptr, box.owner);
 
@@ -286,9 +279,8 @@ TEST_F(E2eTest, MissingActiveLocationShowsOneOwnerlessBoxAndNeverTheDialog)
 // Esc, OK and the close box all end the program with 0 and leave the registry as it was.
 TEST_F(E2eTest, EveryWayOfClosingExitsWithZeroAndChangesNothing)
 {
-    const std::vector<std::string> parked = {"Realtek ASIO"};
-    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Without(seeded_, parked));
-    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Only(seeded_, parked));
+    const std::vector<std::string> parked = {"Tidewell Studio 2x2"};
+    Park(parked);
     const std::pair<const char*, std::function<bool(HWND)>> ways[] = {
         {"Esc", PressEscape},
         {"OK",

@@ -14,18 +14,18 @@
 #include "dialog.h"
 #include "dialog_test_resource.h"
 #include "message_box_recorder.h"
+#include "safety_timer.h"
 #include "win_app.h"
 #include "win_exception.h"
 
 namespace {
 
-constexpr INT_PTR kTimedOut = 0x7E57;
 constexpr UINT kMissingTemplateId = 4321;
 
 std::vector<std::string> events;
-HWND runningDialog = nullptr;
 
-struct ControlSpec {
+// One row of an in-memory template's control table.
+struct ControlTableRow {
     WORD classAtom;
     DWORD style;
     short x, y, cx, cy;
@@ -36,13 +36,13 @@ struct ControlSpec {
 // An in-memory DLGTEMPLATE laid out as the dialog manager reads it: WORD fields, each item on a DWORD boundary.
 class DialogTemplate {
 public:
-    DialogTemplate(const char* title, std::vector<ControlSpec> controls)
+    DialogTemplate(const char* title, std::vector<ControlTableRow> controls)
     {
         PutDword(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
         PutDword(0);
         words_.insert(words_.end(), {WORD(controls.size()), 0, 0, 200, 100, 0, 0});
         PutText(title);
-        for (const ControlSpec& c : controls) {
+        for (const ControlTableRow& c : controls) {
             if (words_.size() % 2)
                 words_.push_back(0);
             PutDword(c.style | WS_CHILD | WS_VISIBLE);
@@ -89,7 +89,7 @@ public:
     INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) override
     {
         if (dialog != window) {
-            window = runningDialog = dialog;
+            window = dialog;
             boundAtFirstMessage = hWnd == dialog && Wfx::FromHandle(dialog) == this;
         }
         shown |= message == WM_SHOWWINDOW && wParam;
@@ -164,48 +164,11 @@ private:
     std::string name_;
 };
 
-// Ends a run the test failed to end, so a fault fails the test instead of blocking it.
-class SafetyTimer {
-public:
-    explicit SafetyTimer(bool endsMessageLoop = false) : id_(SetTimer(nullptr, 0, 5000, Fire))
-    {
-        endsMessageLoop_ = endsMessageLoop;
-    }
-    ~SafetyTimer() { KillTimer(nullptr, id_); }
-
-private:
-    static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD)
-    {
-        ADD_FAILURE() << "the run did not end by itself";
-        if (endsMessageLoop_)
-            PostQuitMessage(0);
-        else
-            EndDialog(runningDialog, kTimedOut);
-    }
-    static inline bool endsMessageLoop_ = false;
-    UINT_PTR id_;
-};
-
-// The framework's error box for a failure: no owner, titled "Error", the text, then any system description.
-::testing::AssertionResult OneErrorBox(MessageBoxRecorder& recorder, const std::string& failureText)
-{
-    std::vector<RecordedBox> boxes = recorder.Take();
-    if (boxes.size() != 1)
-        return ::testing::AssertionFailure() << boxes.size() << " boxes instead of one for " << failureText;
-    const RecordedBox& box = boxes[0];
-    if (box.owner || box.title != "Error")
-        return ::testing::AssertionFailure() << "box \"" << box.title << "\" with owner " << box.owner;
-    if (box.text != failureText && box.text.rfind(failureText + "\n\n     ", 0) != 0)
-        return ::testing::AssertionFailure() << "box text \"" << box.text << "\", expected " << failureText;
-    return ::testing::AssertionSuccess();
-}
-
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         events.clear();
-        runningDialog = nullptr;
     }
     Wfx::CWnd* Pending() { return app.AcquireThreadRecord()->pendingWindow; }
 
@@ -285,17 +248,15 @@ TEST_F(DialogTest, MissingTemplateIsReportedAndLeavesNothingBehind)
 
     ProbeDialog missing(kMissingTemplateId);
     EXPECT_EQ(-1, missing.DoModal());
-    std::vector<RecordedBox> shown = boxes.Take();
-    ASSERT_EQ(1u, shown.size());
     std::string expected = "Failed to create modal dialog box";
     if (code)
         expected += std::string("\n\n     ") + description + "\n\n";
-    EXPECT_EQ(expected, shown[0].text) << "error " << code;
+    EXPECT_TRUE(boxes.TookOneBox("Error", expected)) << "error " << code;
     EXPECT_EQ(nullptr, missing.hWnd);
     EXPECT_EQ(nullptr, Pending());
 
     EXPECT_EQ(nullptr, missing.DoModeless());
-    EXPECT_TRUE(OneErrorBox(boxes, "CDialog::DoModeless ... Failed to create dialog"));
+    EXPECT_TRUE(boxes.TookOneFailure("CDialog::DoModeless ... Failed to create dialog"));
     EXPECT_EQ(nullptr, missing.hWnd);
     EXPECT_EQ(nullptr, Pending());
 
@@ -318,10 +279,10 @@ TEST_F(DialogTest, SecondRunWhileTheWindowLivesIsRefused)
     HWND window = dialog.DoModeless();
     ASSERT_TRUE(IsWindow(window));
     EXPECT_EQ(-1, dialog.DoModal());
-    EXPECT_TRUE(OneErrorBox(boxes, "CDialog::DoModal ... Window already exists"));
+    EXPECT_TRUE(boxes.TookOneFailure("CDialog::DoModal ... Window already exists"));
     EXPECT_FALSE(dialog.modal);
     EXPECT_EQ(window, dialog.DoModeless());
-    EXPECT_TRUE(OneErrorBox(boxes, "CDialog::DoModeless ... Window already exists"));
+    EXPECT_TRUE(boxes.TookOneFailure("CDialog::DoModeless ... Window already exists"));
     EXPECT_EQ(window, dialog.hWnd);
     EXPECT_EQ(Events{"OnInitDialog"}, events);
 }
@@ -476,7 +437,7 @@ TEST_F(DialogTest, ModelessKeyboardIsHandledThroughTheMessageLoop)
     events.clear();
     PostMessageA(ok.hWnd, WM_KEYDOWN, VK_TAB, 0);
     PostMessageA(ok.hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
-    SafetyTimer safety(true);
+    SafetyTimer safety(SafetyTimer::Ends::MessageLoop);
     EXPECT_EQ(0, app.PumpMessages());
     EXPECT_EQ(1, std::count(events.begin(), events.end(), "OnCancel"));
     EXPECT_EQ(nextTabStop, dialog.focusAtCancel) << "Tab did not move the focus";
@@ -569,7 +530,7 @@ TEST_F(DialogTest, ExceptionsFromHandlersEndTheRunAndLeaveIt)
     };
     SafetyTimer safety;
     EXPECT_EQ(IDOK, dialog.DoModal());
-    EXPECT_TRUE(OneErrorBox(boxes, "Probe failure"));
+    EXPECT_TRUE(boxes.TookOneFailure("Probe failure"));
 }
 
 class StartupApp : public Wfx::CWinApp {
@@ -591,10 +552,7 @@ TEST(DialogUnderExecute, BadAllocFromAHandlerIsReportedOnceByExecute)
     };
     SafetyTimer safety;
     EXPECT_THROW(app.Execute(), std::bad_alloc);
-    std::vector<RecordedBox> shown = boxes.Take();
-    ASSERT_EQ(1u, shown.size());
-    EXPECT_EQ("Bad Alloc Exception", shown[0].title);
-    EXPECT_EQ("Memory allocation failure", shown[0].text);
+    EXPECT_TRUE(boxes.TookOneBox("Bad Alloc Exception", "Memory allocation failure"));
 }
 
 TEST_F(DialogTest, UnroutableMessagesAreReportedAndAnsweredWithZero)
@@ -603,13 +561,13 @@ TEST_F(DialogTest, UnroutableMessagesAreReportedAndAnsweredWithZero)
     ASSERT_TRUE(stranger) << "CreateWindowExA(STATIC)";
     EXPECT_EQ(nullptr, Pending());
     EXPECT_EQ(0, Wfx::StaticDialogProc(stranger, WM_NULL, 0, 0));
-    EXPECT_TRUE(OneErrorBox(boxes, "StaticDialogProc .. Failed to route message"));
+    EXPECT_TRUE(boxes.TookOneFailure("StaticDialogProc .. Failed to route message"));
 
     // A window object that is not a dialog, pending on this thread, is not taken.
     ControlObject notADialog("plain");
     app.AcquireThreadRecord()->pendingWindow = &notADialog;
     EXPECT_EQ(0, Wfx::StaticDialogProc(stranger, WM_NULL, 0, 0));
-    EXPECT_TRUE(OneErrorBox(boxes, "StaticDialogProc .. Failed to route message"));
+    EXPECT_TRUE(boxes.TookOneFailure("StaticDialogProc .. Failed to route message"));
     EXPECT_EQ(&notADialog, Pending());
     app.AcquireThreadRecord()->pendingWindow = nullptr;
 
@@ -617,7 +575,7 @@ TEST_F(DialogTest, UnroutableMessagesAreReportedAndAnsweredWithZero)
     std::thread([stranger] {
         MessageBoxRecorder threadBoxes;
         EXPECT_EQ(0, Wfx::StaticDialogProc(stranger, WM_NULL, 0, 0));
-        EXPECT_TRUE(OneErrorBox(threadBoxes, "StaticDialogProc .. Failed to read the thread's record"));
+        EXPECT_TRUE(threadBoxes.TookOneFailure("StaticDialogProc .. Failed to read the thread's record"));
     }).join();
     DestroyWindow(stranger);
 }
@@ -628,9 +586,9 @@ TEST(DialogWithoutApplication, RunsAreRefused)
     ProbeDialog dialog(ProbeTemplate());
     const char* text = "Wfx has not been initialised properly.\n Start Wfx by inheriting from CWinApp.";
     EXPECT_EQ(-1, dialog.DoModal());
-    EXPECT_TRUE(OneErrorBox(boxes, text));
+    EXPECT_TRUE(boxes.TookOneFailure(text));
     EXPECT_EQ(nullptr, dialog.DoModeless());
-    EXPECT_TRUE(OneErrorBox(boxes, text));
+    EXPECT_TRUE(boxes.TookOneFailure(text));
 }
 
 }  // namespace

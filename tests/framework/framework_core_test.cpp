@@ -133,7 +133,7 @@ TEST_F(FrameworkException, ShowMessageUsesTheWarningBoxWithoutOwner)
 {
     SetLastError(0);
     Wfx::CWinException("plain").ShowMessage();
-    EXPECT_TRUE(OneBox(recorder, "plain", "Error"));
+    EXPECT_TRUE(recorder.TookOneBox("Error", "plain"));
 }
 
 TEST_F(ApplicationObject, ASecondApplicationIsRefusedAndTheFirstCarriesOn)
@@ -142,8 +142,7 @@ TEST_F(ApplicationObject, ASecondApplicationIsRefusedAndTheFirstCarriesOn)
         TestApp first;
         const DWORD firstTls = first.GetTlsIndex();
         EXPECT_THROW(Wfx::CWinApp second, Wfx::CWinException);
-        EXPECT_TRUE(OneFailure(recorder,
-                               "Error!  An instance of CWinApp (or a class derived from CWinApp) is already running"));
+        EXPECT_TRUE(recorder.TookOneFailure("Error!  An instance of CWinApp (or a class derived from CWinApp) is already running"));
         EXPECT_EQ(&first, Wfx::CurrentApp());
 
         // The first object's slot, map and class still work.
@@ -177,7 +176,7 @@ TEST_F(ApplicationObject, RunningOutOfTlsIndexesIsReportedAndLeavesNoApplication
         TlsFree(index);
 
     EXPECT_TRUE(threw);
-    EXPECT_TRUE(OneFailure(recorder, "CWinApp::CWinApp  Failed to allocate TLS Index"));
+    EXPECT_TRUE(recorder.TookOneFailure("CWinApp::CWinApp  Failed to allocate TLS Index"));
     EXPECT_EQ(nullptr, Wfx::CurrentApp());
     Wfx::CWinApp app;
     EXPECT_EQ(&app, Wfx::CurrentApp());
@@ -316,7 +315,7 @@ TEST_F(ApplicationObject, ExecuteReportsWhatEscapesTheLoopOnceAndThrowsItOn)
     PostMessageA(window.hWnd, WM_APP, 1, 0);
     PostMessageA(window.hWnd, WM_KEYDOWN, VK_F2, 0);
     EXPECT_THROW(app.Execute(), std::bad_alloc);
-    EXPECT_TRUE(OneBox(recorder, "Memory allocation failure", "Bad Alloc Exception"));
+    EXPECT_TRUE(recorder.TookOneBox("Bad Alloc Exception", "Memory allocation failure"));
     EXPECT_EQ(0, window.CountLog("PreTranslate 0x100")) << "the loop ran on after the failure";
     EXPECT_NO_THROW(Wfx::RethrowHeldException()) << "the exception was left held";
     DrainQueue();
@@ -324,7 +323,7 @@ TEST_F(ApplicationObject, ExecuteReportsWhatEscapesTheLoopOnceAndThrowsItOn)
     // Anything else from a handler.
     PostMessageA(window.hWnd, WM_APP, 2, 0);
     EXPECT_THROW(app.Execute(), int);
-    EXPECT_TRUE(OneBox(recorder, "Unknown Exception", "Error"));
+    EXPECT_TRUE(recorder.TookOneBox("Error", "Unknown Exception"));
     DrainQueue();
 
     // The framework's own exception from the start-up hook.
@@ -333,7 +332,7 @@ TEST_F(ApplicationObject, ExecuteReportsWhatEscapesTheLoopOnceAndThrowsItOn)
         throw Wfx::CWinException("Startup failed");
     };
     EXPECT_THROW(app.Execute(), Wfx::CWinException);
-    EXPECT_TRUE(OneBox(recorder, "Startup failed", "Error"));
+    EXPECT_TRUE(recorder.TookOneBox("Error", "Startup failed"));
 }
 
 TEST_F(ApplicationObject, DestructionDestroysTheWindowsLeftInTheMap)
@@ -371,6 +370,31 @@ TEST_F(ApplicationObject, DestructionDestroysTheWindowsLeftInTheMap)
         EXPECT_EQ(1, objects[i].Count(WM_NCDESTROY)) << i;
     }
     EXPECT_TRUE(gone.seen.empty());
+}
+
+// What a window's destruction throws while the application object ends is reported then, not left held for the
+// next application object's first call on this thread.
+TEST_F(ApplicationObject, ExceptionHeldWhileEndingIsReportedAndDoesNotOutliveTheApplication)
+{
+    TestWnd throwing;
+    {
+        Wfx::CWinApp app;
+        ASSERT_NE(nullptr, CreateHidden(throwing));
+        throwing.handler = [](UINT message, WPARAM, LPARAM, LRESULT&) -> bool {
+            if (message == WM_DESTROY)
+                throw 42;
+            return false;
+        };
+    }
+    EXPECT_TRUE(recorder.TookOneBox("Error", "Unknown Exception"));
+
+    TestApp next;
+    next.startup = [] {
+        PostQuitMessage(0);
+        return TRUE;
+    };
+    EXPECT_EQ(0, next.Execute());
+    EXPECT_TRUE(recorder.Take().empty());
 }
 
 TEST_F(ApplicationObject, WindowMapRefusesNullAndDuplicateHandlesAndReleasesItsLock)

@@ -145,7 +145,7 @@ TEST_F(WindowObject, CreateExRefusesALiveWindowAndReplacesADeadOne)
     ASSERT_NE(nullptr, first);
 
     EXPECT_EQ(first, CreateWith(object, nullptr));
-    EXPECT_TRUE(OneFailure(recorder, "CWnd::CreateEx ... Window already exists"));
+    EXPECT_TRUE(recorder.TookOneFailure("CWnd::CreateEx ... Window already exists"));
     EXPECT_TRUE(IsWindow(first));
     EXPECT_EQ(&object, app.FindInMap(first));
 
@@ -163,7 +163,7 @@ TEST_F(WindowObject, CreateExReportsFailuresAndClearsTheHandOver)
     {
         TestWnd object;
         EXPECT_EQ(nullptr, CreateWith(object, nullptr));
-        EXPECT_TRUE(OneFailure(recorder, kNotInitialised));
+        EXPECT_TRUE(recorder.TookOneFailure(kNotInitialised));
     }
 
     Wfx::CWinApp app;
@@ -173,7 +173,7 @@ TEST_F(WindowObject, CreateExReportsFailuresAndClearsTheHandOver)
         return message == WM_CREATE;
     };
     EXPECT_EQ(nullptr, CreateWith(object, nullptr));
-    EXPECT_TRUE(OneFailure(recorder, "CWnd::CreateEx ... Failed to Create Window"));
+    EXPECT_TRUE(recorder.TookOneFailure("CWnd::CreateEx ... Failed to Create Window"));
     EXPECT_EQ(nullptr, object.hWnd);
     EXPECT_EQ(nullptr, app.AcquireThreadRecord()->pendingWindow);
     EXPECT_EQ(0, object.CountLog("OnAfterCreate"));
@@ -322,7 +322,7 @@ TEST_F(WindowObject, RegisterClassDescribesAnExistingClassAndRefusesBadNames)
         WNDCLASSA bad = {};
         bad.lpszClassName = name;
         EXPECT_FALSE(object.RegisterClass(bad)) << lstrlenA(name);
-        EXPECT_TRUE(OneFailure(recorder, "CWnd::RegisterClass   Invalid class name")) << lstrlenA(name);
+        EXPECT_TRUE(recorder.TookOneFailure("CWnd::RegisterClass   Invalid class name")) << lstrlenA(name);
     }
 }
 
@@ -364,7 +364,7 @@ TEST_F(WindowObject, AttachReportsItsFailuresAndLeavesTheObjectUnbound)
         const LONG_PTR ownProc = GetWindowLongPtrA(lone, GWLP_WNDPROC);
         TestWnd object;
         EXPECT_THROW(object.Attach(lone), Wfx::CWinException);
-        EXPECT_TRUE(OneFailure(recorder, kNotInitialised));
+        EXPECT_TRUE(recorder.TookOneFailure(kNotInitialised));
         EXPECT_EQ(nullptr, object.hWnd);
         EXPECT_EQ(ownProc, GetWindowLongPtrA(lone, GWLP_WNDPROC));
         DestroyWindow(lone);
@@ -376,11 +376,11 @@ TEST_F(WindowObject, AttachReportsItsFailuresAndLeavesTheObjectUnbound)
     TestWnd object;
 
     EXPECT_THROW(object.Attach(reinterpret_cast<HWND>(0x1234)), Wfx::CWinException);
-    EXPECT_TRUE(OneFailure(recorder, "Attach failed, not a valid hwnd"));
+    EXPECT_TRUE(recorder.TookOneFailure("Attach failed, not a valid hwnd"));
     EXPECT_EQ(nullptr, object.hWnd);
 
     EXPECT_THROW(object.Attach(parent.hWnd), Wfx::CWinException);
-    EXPECT_TRUE(OneFailure(recorder, "Window already attached to this CWnd object"));
+    EXPECT_TRUE(recorder.TookOneFailure("Window already attached to this CWnd object"));
     EXPECT_EQ(nullptr, object.hWnd);
     EXPECT_EQ(&parent, app.FindInMap(parent.hWnd));
 
@@ -388,7 +388,7 @@ TEST_F(WindowObject, AttachReportsItsFailuresAndLeavesTheObjectUnbound)
     HWND routed = CreateRawControl("STATIC", parent.hWnd, 300, WS_CHILD);
     const LONG_PTR ownProc = SetWindowLongPtrA(routed, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Wfx::StaticWindowProc));
     EXPECT_THROW(object.Attach(routed), Wfx::CWinException);
-    EXPECT_TRUE(OneFailure(recorder, "Subclass failed.  Already sending messages to StaticWindowProc"));
+    EXPECT_TRUE(recorder.TookOneFailure("Subclass failed.  Already sending messages to StaticWindowProc"));
     EXPECT_EQ(nullptr, object.hWnd);
     EXPECT_EQ(nullptr, object.prevWindowProc);
     EXPECT_EQ(nullptr, app.FindInMap(routed));
@@ -402,7 +402,7 @@ TEST_F(WindowObject, AttachReportsItsFailuresAndLeavesTheObjectUnbound)
     if (owner == GetCurrentProcessId())
         GTEST_SKIP() << "the desktop window belongs to this process here; nothing refuses subclassing";
     EXPECT_THROW(object.Attach(desktop), Wfx::CWinException);
-    EXPECT_TRUE(OneFailure(recorder, "CWnd::Attach .. Subclass failed"));
+    EXPECT_TRUE(recorder.TookOneFailure("CWnd::Attach .. Subclass failed"));
     EXPECT_EQ(nullptr, object.hWnd);
     EXPECT_EQ(nullptr, app.FindInMap(desktop));
 }

@@ -144,41 +144,6 @@ inline HWND CreateRawControl(const char* className, HWND parent, int id, DWORD s
     return control;
 }
 
-// The boxes shown since the last take must be exactly one, with this title and text, and no owner.
-inline ::testing::AssertionResult OneBox(MessageBoxRecorder& recorder, const std::string& text,
-                                         const std::string& title = "Error")
-{
-    const std::vector<RecordedBox> boxes = recorder.Take();
-    if (boxes.size() != 1) {
-        auto failure = ::testing::AssertionFailure() << boxes.size() << " boxes instead of one:";
-        for (const RecordedBox& box : boxes)
-            failure << " [" << box.title << ": " << box.text << "]";
-        return failure;
-    }
-    if (boxes[0].title != title || boxes[0].text != text || boxes[0].owner != nullptr)
-        return ::testing::AssertionFailure()
-               << "box \"" << boxes[0].title << "\" (owner " << boxes[0].owner << "): \"" << boxes[0].text << "\"";
-    return ::testing::AssertionSuccess();
-}
-
-// Exactly one framework error box whose failure text (before the system's description, if any) is this one.
-inline ::testing::AssertionResult OneFailure(MessageBoxRecorder& recorder, const std::string& text)
-{
-    const std::vector<RecordedBox> boxes = recorder.Take();
-    if (boxes.size() != 1) {
-        auto failure = ::testing::AssertionFailure() << boxes.size() << " boxes instead of one:";
-        for (const RecordedBox& box : boxes)
-            failure << " [" << box.title << ": " << box.text << "]";
-        return failure;
-    }
-    const std::string& shown = boxes[0].text;
-    const bool textOnly = shown == text;
-    const bool withDescription = shown.compare(0, text.size() + 7, text + "\n\n     ") == 0;
-    if (boxes[0].title != "Error" || boxes[0].owner != nullptr || !(textOnly || withDescription))
-        return ::testing::AssertionFailure() << "box \"" << boxes[0].title << "\": \"" << shown << "\"";
-    return ::testing::AssertionSuccess();
-}
-
 // The action throws a CWinException whose box shows this failure text; the box is shown here.
 inline ::testing::AssertionResult ThrowsFailure(MessageBoxRecorder& recorder, const std::string& text,
                                                 const std::function<void()>& action)
@@ -187,7 +152,7 @@ inline ::testing::AssertionResult ThrowsFailure(MessageBoxRecorder& recorder, co
         action();
     } catch (const Wfx::CWinException& e) {
         e.ShowMessage();
-        return OneFailure(recorder, text);
+        return recorder.TookOneFailure(text);
     }
     return ::testing::AssertionFailure() << "no CWinException for \"" << text << "\"";
 }

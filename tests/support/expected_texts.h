@@ -1,8 +1,11 @@
 // Where the program keeps its drivers and what it says, written out for the tests apart from the program's own texts.
 #pragma once
 
+#include <string>
+
 constexpr char kActivePath[] = "Software\\ASIO";
 constexpr char kHiddenPath[] = "Software\\ASIO Quimble";
+constexpr char kHiddenKeyName[] = "ASIO Quimble";
 
 constexpr char kQuimbleTitle[] = "ASIO Quimble";
 constexpr char kHelpTitle[] = "ASIO Quimble Help";
@@ -26,3 +29,11 @@ constexpr char kHideNothingSelectedText[] =
 constexpr char kRestoreNothingSelectedText[] =
     "Select one ore more devices in the \"Disabled Devices\" list before hitting the \"<<\" button.\n"
     "Hit the \"Help\" button for further information on how to use this utility.";
+constexpr char kDevicesInTheWayText[] =
+    "These devices were left where they are, because the other list already has a device of the same name:\n";
+inline std::string KeysInTheWayText(const std::string& locationPath)
+{
+    return "These devices were left where they are, because HKEY_LOCAL_MACHINE\\" + locationPath +
+           " already holds a registry key of the same name that is not a device; rename or remove that key (for "
+           "example with the registry editor) to move them:\n";
+}

@@ -1,6 +1,8 @@
 // Two sorted, extended-selection list boxes in a plain window; tests drive them with LB_* messages.
 #include "list_host.h"
 
+#include "app_driver.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,17 +27,6 @@ void CreateList(HWND parent, int id, int x)
     EXPECT_NE(nullptr, list) << "CreateWindowExA(LISTBOX " << id << ")";
 }
 
-std::string ItemText(HWND list, int index)
-{
-    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-    if (length == LB_ERR)
-        return {};
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(length));
-    return text;
-}
-
 }  // namespace
 
 ListHost::ListHost()
@@ -44,8 +35,8 @@ ListHost::ListHost()
     window_ = CreateWindowExA(0, kHostClass, "List host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 420, 260, nullptr,
                               nullptr, GetModuleHandleA(nullptr), nullptr);
     EXPECT_NE(nullptr, window_) << "CreateWindowExA(" << kHostClass << ")";
-    CreateList(window_, kActiveListId, 10);
-    CreateList(window_, kHiddenListId, 220);
+    CreateList(window_, kActiveList, 10);
+    CreateList(window_, kHiddenList, 220);
     SetForegroundWindow(window_);
 }
 
@@ -62,23 +53,4 @@ void ListHost::Add(int listId, const std::string& name) const
 void ListHost::Select(int listId, int index) const
 {
     SendMessageA(List(listId), LB_SETSEL, TRUE, index);
-}
-
-std::vector<std::string> ListHost::Items(int listId) const
-{
-    std::vector<std::string> items;
-    const int count = static_cast<int>(SendMessageA(List(listId), LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i)
-        items.push_back(ItemText(List(listId), i));
-    return items;
-}
-
-std::vector<std::string> ListHost::SelectedItems(int listId) const
-{
-    std::vector<std::string> items;
-    const int count = static_cast<int>(SendMessageA(List(listId), LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i)
-        if (SendMessageA(List(listId), LB_GETSEL, i, 0) > 0)
-            items.push_back(ItemText(List(listId), i));
-    return items;
 }

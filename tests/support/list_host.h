@@ -1,12 +1,11 @@
-// A real top-level window holding the two driver lists (ids 124 and 121) as the main dialog has them.
+// A real top-level window holding the two driver lists (kActiveList and kHiddenList) as the main dialog has them.
 #pragma once
+
+#include "app_driver.h"
 
 #include <windows.h>
 #include <string>
 #include <vector>
-
-constexpr int kActiveListId = 124;
-constexpr int kHiddenListId = 121;
 
 class ListHost {
 public:
@@ -20,8 +19,8 @@ public:
     HWND List(int listId) const { return GetDlgItem(window_, listId); }
     void Add(int listId, const std::string& name) const;
     void Select(int listId, int index) const;
-    std::vector<std::string> Items(int listId) const;
-    std::vector<std::string> SelectedItems(int listId) const;
+    std::vector<std::string> Items(int listId) const { return ListItems(window_, listId); }
+    std::vector<std::string> SelectedItems(int listId) const { return ::SelectedItems(window_, listId); }
 
 private:
     HWND window_ = nullptr;

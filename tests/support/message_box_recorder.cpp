@@ -1,6 +1,8 @@
 // A thread-local CBT hook sees each dialog as it is activated; a message box is read and answered with IDOK.
 #include "message_box_recorder.h"
 
+#include "app_driver.h"
+
 #include <gtest/gtest.h>
 #include <algorithm>
 
@@ -41,6 +43,36 @@ std::vector<RecordedBox> MessageBoxRecorder::Take()
     return std::exchange(boxes_, {});
 }
 
+::testing::AssertionResult MessageBoxRecorder::TookOneBox(const std::string& title, const std::string& text,
+                                                         HWND owner)
+{
+    return TookOne(title, text, owner, false);
+}
+
+::testing::AssertionResult MessageBoxRecorder::TookOneFailure(const std::string& failureText)
+{
+    return TookOne("Error", failureText, nullptr, true);
+}
+
+::testing::AssertionResult MessageBoxRecorder::TookOne(const std::string& title, const std::string& text, HWND owner,
+                                                      bool descriptionMayFollow)
+{
+    const std::vector<RecordedBox> shown = Take();
+    if (shown.size() != 1) {
+        auto failure = ::testing::AssertionFailure() << shown.size() << " boxes instead of one \"" << title << "\":";
+        for (const RecordedBox& box : shown)
+            failure << " [" << box.title << ": " << box.text << "]";
+        return failure;
+    }
+    const RecordedBox& box = shown[0];
+    // The framework's error box appends the system's description of the error code, when it has one.
+    const bool textMatches = box.text == text || (descriptionMayFollow && box.text.rfind(text + "\n\n     ", 0) == 0);
+    if (box.title != title || box.owner != owner || !textMatches)
+        return ::testing::AssertionFailure() << "box \"" << box.title << "\" (owner " << box.owner << ", expected "
+                                             << owner << "): \"" << box.text << "\", expected \"" << text << "\"";
+    return ::testing::AssertionSuccess();
+}
+
 void MessageBoxRecorder::Record(HWND box)
 {
     char text[4096] = {};
@@ -59,9 +91,7 @@ bool MessageBoxRecorder::IsNewMessageBox(HWND window)
                      seenBoxes_.end());
     if (std::find(seenBoxes_.begin(), seenBoxes_.end(), window) != seenBoxes_.end())
         return false;
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (lstrcmpA(className, "#32770") != 0)
+    if (!IsDialogClassWindow(window))
         return false;
     auto proc = reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC));
     return std::find(ownDialogProcs_.begin(), ownDialogProcs_.end(), proc) == ownDialogProcs_.end();

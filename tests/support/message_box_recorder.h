@@ -1,6 +1,7 @@
 // Watches the calling thread for message boxes, records each one and closes it, so no test blocks on a box.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -23,11 +24,17 @@ public:
 
     // The boxes shown since the last call, in order; the recorder forgets them.
     std::vector<RecordedBox> Take();
+    // Takes the boxes shown since the last call: exactly one, with this title, text and owner.
+    ::testing::AssertionResult TookOneBox(const std::string& title, const std::string& text, HWND owner = nullptr);
+    // Takes exactly one framework error box: no owner, "Error", the failure text then any system description.
+    ::testing::AssertionResult TookOneFailure(const std::string& failureText);
 
 private:
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
     bool IsNewMessageBox(HWND window);
     void Record(HWND box);
+    ::testing::AssertionResult TookOne(const std::string& title, const std::string& text, HWND owner,
+                                       bool descriptionMayFollow);
 
     std::vector<DLGPROC> ownDialogProcs_;
     std::vector<RecordedBox> boxes_;

@@ -4,7 +4,45 @@
 #include "registry_key.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <vector>
+
+namespace {
+
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                           static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? length : 0);
+    return wide;
+}
+
+// Names that the registry takes for one and the same, with equal contents.
+template <typename Map>
+bool SameEntries(const Map& a, const Map& b)
+{
+    const RegistryNameOrder less;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](const auto& x, const auto& y) {
+               return !less(x.first, y.first) && !less(y.first, x.first) && x.second == y.second;
+           });
+}
+
+}  // namespace
+
+bool RegistryNameOrder::operator()(const std::string& a, const std::string& b) const
+{
+    const std::wstring wideA = Wide(a);
+    const std::wstring wideB = Wide(b);
+    return CompareStringOrdinal(wideA.data(), static_cast<int>(wideA.size()), wideB.data(),
+                                static_cast<int>(wideB.size()), TRUE) == CSTR_LESS_THAN;
+}
+
+bool RegistryTree::operator==(const RegistryTree& other) const
+{
+    return SameEntries(values, other.values) && SameEntries(subkeys, other.subkeys);
+}
 
 RegistryTree& RegistryTree::Value(const std::string& name, DWORD type, const std::string& data)
 {
@@ -50,7 +88,7 @@ RegistryTree ReadTree(HKEY root, const std::string& path)
         return tree;
 
     std::vector<char> name(16384);
-    std::vector<BYTE> data(1 << 16);
+    std::vector<BYTE> data(1024);
     for (DWORD i = 0;; ++i) {
         DWORD nameSize = static_cast<DWORD>(name.size());
         DWORD dataSize = static_cast<DWORD>(data.size());
@@ -58,6 +96,12 @@ RegistryTree ReadTree(HKEY root, const std::string& path)
         LONG rc = RegEnumValueA(key.Get(), i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
         if (rc == ERROR_NO_MORE_ITEMS)
             break;
+        // The call has told how much the data needs; the same index is read again into a buffer that large.
+        if (rc == ERROR_MORE_DATA && dataSize > data.size()) {
+            data.resize(dataSize);
+            --i;
+            continue;
+        }
         EXPECT_EQ(ERROR_SUCCESS, rc) << "RegEnumValueA(\"" << path << "\", " << i << ")";
         if (rc == ERROR_SUCCESS)
             tree.values[std::string(name.data(), nameSize)] =

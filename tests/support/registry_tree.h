@@ -13,11 +13,16 @@ struct RegistryValue {
     bool operator==(const RegistryValue& other) const { return type == other.type && data == other.data; }
 };
 
-struct RegistryTree {
-    std::map<std::string, RegistryValue> values;
-    std::map<std::string, RegistryTree> subkeys;
+// Orders and matches names as the registry does: without regard to letter case.
+struct RegistryNameOrder {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
 
-    bool operator==(const RegistryTree& other) const { return values == other.values && subkeys == other.subkeys; }
+struct RegistryTree {
+    std::map<std::string, RegistryValue, RegistryNameOrder> values;
+    std::map<std::string, RegistryTree, RegistryNameOrder> subkeys;
+
+    bool operator==(const RegistryTree& other) const;
     bool operator!=(const RegistryTree& other) const { return !(*this == other); }
 
     RegistryTree& Value(const std::string& name, DWORD type, const std::string& data);

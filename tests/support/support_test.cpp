@@ -33,6 +33,15 @@ TEST(RegistryTree, ReadsBackExactlyWhatWasWritten)
     EXPECT_EQ(tree, ReadTree(HKEY_LOCAL_MACHINE, "Software\\Tree"));
     EXPECT_NE(tree, ReadTree(HKEY_LOCAL_MACHINE, "Software\\Tree\\Deep"));
     EXPECT_EQ(RegistryTree(), ReadTree(HKEY_LOCAL_MACHINE, "Software\\Absent"));
+
+    // Values of any size; names match as in the registry, whatever their case, while contents must not differ.
+    const RegistryTree large = RegistryTree().Value("Large", REG_BINARY, std::string(200000, '\x5A'));
+    WriteTree(HKEY_LOCAL_MACHINE, "Software\\Large", large);
+    EXPECT_EQ(large, ReadTree(HKEY_LOCAL_MACHINE, "Software\\Large"));
+    EXPECT_EQ(RegistryTree().Subkey("DEEP", tree.subkeys.at("Deep")).Value("clsid", REG_SZ, tree.values.at("CLSID").data),
+              RegistryTree().Value("CLSID", REG_SZ, tree.values.at("CLSID").data).Subkey("deep", tree.subkeys.at("Deep")));
+    EXPECT_NE(RegistryTree().Dword("Rate", 1), RegistryTree().Dword("rate", 2));
+    EXPECT_NE(RegistryTree().Dword("Rate", 1), RegistryTree().Dword("Rates", 1));
 }
 
 TEST(MessageBoxRecorder, RecordsOwnerTitleAndTextAndClosesTheBox)
@@ -55,9 +64,9 @@ TEST(ListHost, SortsItemsAndReportsTheSelection)
 {
     ListHost host;
     for (const char* name : {"Charlie", "alpha", "Bravo"})
-        host.Add(kActiveListId, name);
-    host.Select(kActiveListId, 2);
-    EXPECT_EQ((std::vector<std::string>{"alpha", "Bravo", "Charlie"}), host.Items(kActiveListId));
-    EXPECT_EQ((std::vector<std::string>{"Charlie"}), host.SelectedItems(kActiveListId));
-    EXPECT_TRUE(host.Items(kHiddenListId).empty());
+        host.Add(kActiveList, name);
+    host.Select(kActiveList, 2);
+    EXPECT_EQ((std::vector<std::string>{"alpha", "Bravo", "Charlie"}), host.Items(kActiveList));
+    EXPECT_EQ((std::vector<std::string>{"Charlie"}), host.SelectedItems(kActiveList));
+    EXPECT_TRUE(host.Items(kHiddenList).empty());
 }

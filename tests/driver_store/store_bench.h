@@ -1,0 +1,47 @@
+// The bench of the driver store's command tests: the two locations as trees, the two lists, the two directions.
+#pragma once
+
+#include "driver_trees.h"
+#include "expected_texts.h"
+#include "list_host.h"
+#include "message_box_recorder.h"
+#include "registry_sandbox.h"
+#include "registry_tree.h"
+
+#include <string>
+#include <vector>
+
+using Names = std::vector<std::string>;
+
+struct Locations {
+    RegistryTree active;
+    RegistryTree hidden;
+    bool hiddenExists = false;
+};
+Locations ReadLocations();
+void WriteLocations(const Locations& locations);
+
+// One move command: where it takes entries from and to, and what it says when nothing was selected.
+struct Direction {
+    const char* label;
+    void (*command)(HWND);
+    int sourceList;
+    int destinationList;
+    RegistryTree Locations::*source;
+    RegistryTree Locations::*destination;
+    const char* destinationPath;
+    const char* nothingSelected;
+};
+extern const Direction kHide;
+extern const Direction kRestore;
+
+// A fresh sandboxed registry, the two lists and a watch on message boxes, for one command.
+struct StoreBench {
+    // Writes the locations, fills the lists from them as the dialog does, and selects the named items of one list.
+    void Start(const Locations& locations, int listId = kActiveList, const Names& selected = {});
+
+    RegistrySandbox sandbox;
+    ListHost host;
+    MessageBoxRecorder boxes;
+    Locations start;
+};
