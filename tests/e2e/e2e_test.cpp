@@ -2,6 +2,7 @@
 #include "app_driver.h"
 #include "expected_texts.h"
 #include "registry_tree.h"
+#include "test_prefix.h"
 
 #include <gtest/gtest.h>
 
@@ -27,23 +28,6 @@ const std::vector<std::string> kSortedDrivers = {"Brightwater USB Audio",     "C
     return ::testing::AssertionSuccess();
 }
 
-// The seeded tree split by entry names: the named subkeys, and the rest.
-RegistryTree Only(const RegistryTree& all, const std::vector<std::string>& names)
-{
-    RegistryTree part;
-    for (const std::string& name : names)
-        part.subkeys[name] = all.subkeys.at(name);
-    return part;
-}
-
-RegistryTree Without(const RegistryTree& all, const std::vector<std::string>& names)
-{
-    RegistryTree rest = all;
-    for (const std::string& name : names)
-        rest.subkeys.erase(name);
-    return rest;
-}
-
 // A message box as the test saw it before answering it.
 struct ShownBox {
     std::string title;
@@ -51,19 +35,13 @@ struct ShownBox {
     HWND owner = nullptr;
 };
 
-std::string CurrentPrefix()
-{
-    char prefix[MAX_PATH] = {};
-    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
-    return prefix;
-}
 
 class E2eTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         // Only the build tree's throwaway prefix may have its machine-wide keys rewritten.
-        ASSERT_EQ(QUIMBLE_TEST_PREFIX, CurrentPrefix()) << "refusing to seed HKEY_LOCAL_MACHINE of another prefix";
+        ASSERT_TRUE(InTestPrefix(QUIMBLE_TEST_PREFIX));
         inTestPrefix_ = true;
         exePath_ = WindowsPathOf(QUIMBLE_APP_EXE);
         ASSERT_FALSE(exePath_.empty()) << "no Windows path for " << QUIMBLE_APP_EXE;
@@ -149,17 +127,6 @@ protected:
         EXPECT_EQ(0u, exitCode);
     }
 
-    ::testing::AssertionResult LocationHolds(const std::string& path, const RegistryTree& expected)
-    {
-        if (!KeyExists(HKEY_LOCAL_MACHINE, path))
-            return ::testing::AssertionFailure() << path << " does not exist";
-        RegistryTree actual = ReadTree(HKEY_LOCAL_MACHINE, path);
-        if (actual != expected)
-            return ::testing::AssertionFailure() << path << " holds" << ::testing::PrintToString(actual) << "expected"
-                                                 << ::testing::PrintToString(expected);
-        return ::testing::AssertionSuccess();
-    }
-
     std::string exePath_;
     AppProcess app_;
     RegistryTree seeded_;
@@ -204,8 +171,8 @@ TEST_F(E2eTest, FirstRunShowsHelpThenHidesTheSelectedDriversWhole)
     ExpectExitCodeZero();
 
     // Every value and subkey of the moved entries, and nothing else, now lives in the hidden location.
-    EXPECT_TRUE(LocationHolds(kHiddenPath, Only(seeded_, moved)));
-    EXPECT_TRUE(LocationHolds(kActivePath, Without(seeded_, moved)));
+    EXPECT_TRUE(MachineKeyHolds(kHiddenPath, Only(seeded_, moved)));
+    EXPECT_TRUE(MachineKeyHolds(kActivePath, Without(seeded_, moved)));
 }
 
 TEST_F(E2eTest, LaterRunShowsBothLocationsAndRestoresWithoutLoss)
@@ -231,7 +198,7 @@ TEST_F(E2eTest, LaterRunShowsBothLocationsAndRestoresWithoutLoss)
     ShownBox hint = Answer(hintBox);
     EXPECT_EQ(kQuimbleTitle, hint.title);
     EXPECT_EQ(kHideNothingSelectedText, hint.text);
-    EXPECT_TRUE(LocationHolds(kHiddenPath, Only(seeded_, parked)));
+    EXPECT_TRUE(MachineKeyHolds(kHiddenPath, Only(seeded_, parked)));
 
     ASSERT_TRUE(SelectItems(dialog, kHiddenList, {0, 1}));
     ClickButton(dialog, kRestoreButton);
@@ -241,8 +208,8 @@ TEST_F(E2eTest, LaterRunShowsBothLocationsAndRestoresWithoutLoss)
     ClickButton(dialog, IDOK);
     ExpectExitCodeZero();
 
-    EXPECT_TRUE(LocationHolds(kActivePath, seeded_));
-    EXPECT_TRUE(LocationHolds(kHiddenPath, RegistryTree()));
+    EXPECT_TRUE(MachineKeyHolds(kActivePath, seeded_));
+    EXPECT_TRUE(MachineKeyHolds(kHiddenPath, RegistryTree()));
 }
 
 TEST_F(E2eTest, MissingActiveLocationShowsOneOwnerlessBoxAndNeverTheDialog)
@@ -297,8 +264,8 @@ TEST_F(E2eTest, EveryWayOfClosingExitsWithZeroAndChangesNothing)
         ASSERT_TRUE(dialog);
         ASSERT_TRUE(close(dialog));
         ExpectExitCodeZero();
-        EXPECT_TRUE(LocationHolds(kActivePath, Without(seeded_, parked)));
-        EXPECT_TRUE(LocationHolds(kHiddenPath, Only(seeded_, parked)));
+        EXPECT_TRUE(MachineKeyHolds(kActivePath, Without(seeded_, parked)));
+        EXPECT_TRUE(MachineKeyHolds(kHiddenPath, Only(seeded_, parked)));
     }
 }
 

@@ -2,12 +2,14 @@
 #include "app_driver.h"
 #include "expected_texts.h"
 #include "registry_tree.h"
+#include "test_prefix.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,13 +31,6 @@ RegistryTree Driver(const std::string& clsid)
 // The same name in both views, as some drivers register, with a different class id in each.
 const char kSharedName[] = "Larchmont Dual ASIO";
 
-std::string CurrentPrefix()
-{
-    char prefix[MAX_PATH] = {};
-    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
-    return prefix;
-}
-
 // scripts/test names the editions its probe found runnable; run by hand, the test assumes both are.
 bool ThirtyTwoBitEditionRuns()
 {
@@ -51,7 +46,7 @@ protected:
             GTEST_SKIP() << "the 32-bit edition cannot run on this machine (its Wine loader does not start), so only "
                             "the 64-bit view can be tested";
         // Only the build tree's throwaway prefix may have its machine-wide keys rewritten.
-        ASSERT_EQ(QUIMBLE_TEST_PREFIX, CurrentPrefix()) << "refusing to seed HKEY_LOCAL_MACHINE of another prefix";
+        ASSERT_TRUE(InTestPrefix(QUIMBLE_TEST_PREFIX));
         inTestPrefix_ = true;
         view64_ = {"64-bit", WindowsPathOf(QUIMBLE_APP_EXE), kActivePath, kHiddenPath};
         view32_ = {"32-bit", WindowsPathOf(QUIMBLE_OTHER_EDITION_EXE), kWow64Node + "ASIO",
@@ -111,27 +106,6 @@ protected:
         EXPECT_EQ(0u, exitCode);
     }
 
-    static ::testing::AssertionResult Holds(const std::string& path, const RegistryTree& expected)
-    {
-        RegistryTree actual = ReadTree(HKEY_LOCAL_MACHINE, path);
-        if (actual == expected)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << path << " holds" << ::testing::PrintToString(actual) << "expected"
-                                             << ::testing::PrintToString(expected);
-    }
-
-    static RegistryTree Only(const RegistryTree& all, const std::string& name)
-    {
-        return RegistryTree().Subkey(name, all.subkeys.at(name));
-    }
-
-    static RegistryTree Without(const RegistryTree& all, const std::string& name)
-    {
-        RegistryTree rest = all;
-        rest.subkeys.erase(name);
-        return rest;
-    }
-
     View view64_, view32_;
     RegistryTree seeded64_, seeded32_;
     bool inTestPrefix_ = false;
@@ -141,16 +115,16 @@ TEST_F(TwoViewsTest, EachEditionHidesFromItsOwnViewOnly)
 {
     // The name both views hold, hidden by the 32-bit edition: the 64-bit view keeps its own entry of that name.
     HideWithEdition(view32_, kSharedName);
-    EXPECT_TRUE(Holds(view32_.activePath, Without(seeded32_, kSharedName)));
-    EXPECT_TRUE(Holds(view32_.hiddenPath, Only(seeded32_, kSharedName)));
-    EXPECT_TRUE(Holds(view64_.activePath, seeded64_));
+    EXPECT_TRUE(MachineKeyHolds(view32_.activePath, Without(seeded32_, {kSharedName})));
+    EXPECT_TRUE(MachineKeyHolds(view32_.hiddenPath, Only(seeded32_, {kSharedName})));
+    EXPECT_TRUE(MachineKeyHolds(view64_.activePath, seeded64_));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, view64_.hiddenPath)) << "the 32-bit edition parked in the 64-bit view";
 
     HideWithEdition(view64_, "Alder Desk 64");
-    EXPECT_TRUE(Holds(view64_.activePath, Without(seeded64_, "Alder Desk 64")));
-    EXPECT_TRUE(Holds(view64_.hiddenPath, Only(seeded64_, "Alder Desk 64")));
-    EXPECT_TRUE(Holds(view32_.activePath, Without(seeded32_, kSharedName)));
-    EXPECT_TRUE(Holds(view32_.hiddenPath, Only(seeded32_, kSharedName)));
+    EXPECT_TRUE(MachineKeyHolds(view64_.activePath, Without(seeded64_, {"Alder Desk 64"})));
+    EXPECT_TRUE(MachineKeyHolds(view64_.hiddenPath, Only(seeded64_, {"Alder Desk 64"})));
+    EXPECT_TRUE(MachineKeyHolds(view32_.activePath, Without(seeded32_, {kSharedName})));
+    EXPECT_TRUE(MachineKeyHolds(view32_.hiddenPath, Only(seeded32_, {kSharedName})));
 }
 
 }  // namespace

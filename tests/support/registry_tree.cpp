@@ -151,3 +151,30 @@ void PrintTo(const RegistryTree& tree, std::ostream* os)
     *os << '\n';
     PrintIndented(tree, *os, 1);
 }
+
+RegistryTree Only(const RegistryTree& all, const std::vector<std::string>& names)
+{
+    RegistryTree part;
+    for (const std::string& name : names)
+        part.subkeys[name] = all.subkeys.at(name);
+    return part;
+}
+
+RegistryTree Without(const RegistryTree& all, const std::vector<std::string>& names)
+{
+    RegistryTree rest = all;
+    for (const std::string& name : names)
+        rest.subkeys.erase(name);
+    return rest;
+}
+
+::testing::AssertionResult MachineKeyHolds(const std::string& path, const RegistryTree& expected)
+{
+    if (!KeyExists(HKEY_LOCAL_MACHINE, path))
+        return ::testing::AssertionFailure() << path << " does not exist";
+    RegistryTree actual = ReadTree(HKEY_LOCAL_MACHINE, path);
+    if (actual != expected)
+        return ::testing::AssertionFailure() << path << " holds" << ::testing::PrintToString(actual) << "expected"
+                                             << ::testing::PrintToString(expected);
+    return ::testing::AssertionSuccess();
+}

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 struct RegistryValue {
     DWORD type = REG_NONE;
@@ -36,5 +38,12 @@ void WriteTree(HKEY root, const std::string& path, const RegistryTree& tree);
 // Reads every value and subkey under root\path; an absent key reads as an empty tree.
 RegistryTree ReadTree(HKEY root, const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
+
+// Whether HKEY_LOCAL_MACHINE\path exists and holds exactly the tree, with both trees in the failure message.
+::testing::AssertionResult MachineKeyHolds(const std::string& path, const RegistryTree& expected);
+
+// A location's tree split by entry names: the named subkeys alone, and the rest.
+RegistryTree Only(const RegistryTree& all, const std::vector<std::string>& names);
+RegistryTree Without(const RegistryTree& all, const std::vector<std::string>& names);
 
 void PrintTo(const RegistryTree& tree, std::ostream* os);
