@@ -26,7 +26,7 @@ public:
     AppProcess& operator=(const AppProcess&) = delete;
 
     // Ends an earlier run first. Empty on success, otherwise what went wrong.
-    std::string Start(const std::string& exePath);
+    std::string Start(const std::string& exePath, const std::string& arguments = {});
     // Takes over a running instance, found by one of its windows.
     std::string Attach(HWND window);
     bool Running() const;
@@ -37,6 +37,7 @@ public:
     void Release();
 
     DWORD Id() const { return id_; }
+    HANDLE Handle() const { return process_; }
 
 private:
     HANDLE process_ = nullptr;
@@ -44,7 +45,7 @@ private:
 };
 
 // Polls the condition with short sleeps until it holds or the time is up.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs, DWORD pollMs = 50);
 
 std::string WindowTitle(HWND window);
 // The visible top-level dialog-class windows (message boxes and dialogs) of a process, topmost first.
@@ -64,9 +65,13 @@ std::string BoxText(HWND box);
 // Presses the box's OK button and waits until the box has gone.
 bool AnswerBox(HWND box);
 
+// 0 for a list that does not answer.
+int ListCount(HWND dialog, int listId);
 std::vector<std::string> ListItems(HWND dialog, int listId);
 std::vector<std::string> SelectedItems(HWND dialog, int listId);
 bool SelectItems(HWND dialog, int listId, const std::vector<int>& indices);
+// One message for the whole list, however long it is.
+bool SelectAll(HWND dialog, int listId);
 // Posts the click, so that a command which shows a box cannot block the caller.
 void ClickButton(HWND dialog, int buttonId);
 // The control of the dialog's thread that has the keyboard focus; null if none.

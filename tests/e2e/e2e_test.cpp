@@ -74,19 +74,12 @@ struct ShownBox {
     HWND owner = nullptr;
 };
 
-std::string CurrentPrefix()
-{
-    char prefix[MAX_PATH] = {};
-    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
-    return prefix;
-}
-
 class E2eTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         // Only the build tree's throwaway prefix may have its machine-wide keys rewritten.
-        ASSERT_EQ(QUIMBLE_TEST_PREFIX, CurrentPrefix()) << "refusing to seed HKEY_LOCAL_MACHINE of another prefix";
+        ASSERT_EQ(QUIMBLE_TEST_PREFIX, CurrentWinePrefix()) << "refusing to seed HKEY_LOCAL_MACHINE of another prefix";
         inTestPrefix_ = true;
         exePath_ = WindowsPathOf(QUIMBLE_APP_EXE);
         ASSERT_FALSE(exePath_.empty()) << "no Windows path for " << QUIMBLE_APP_EXE;
