@@ -176,6 +176,7 @@ TEST(MoveCommands, NothingSelectedShowsTheDirectionsMessage)
             EXPECT_EQ(software, ReadTree(HKEY_LOCAL_MACHINE, "Software"));
             EXPECT_EQ(activeItems, bench.host.Items(kActiveListId));
             EXPECT_EQ(hiddenItems, bench.host.Items(kHiddenListId));
+            EXPECT_TRUE(bench.host.ListsShowTheirChanges());
         }
     }
 }
@@ -239,6 +240,8 @@ TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlace)
         EXPECT_EQ((Names{"Other Twin", "Twin"}), bench.host.Items(kActiveListId));
         EXPECT_EQ((Names{"Other Twin", "Twin"}), bench.host.SelectedItems(kActiveListId));
         EXPECT_EQ((Names{"Other Twin", "Solo", "Twin"}), bench.host.Items(kHiddenListId));
+        // A box after the walk too: the lists still end up drawing their changes.
+        EXPECT_TRUE(bench.host.ListsShowTheirChanges());
     }
     {
         SCOPED_TRACE("restore");

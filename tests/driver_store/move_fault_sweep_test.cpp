@@ -95,6 +95,7 @@ SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
     FillListsFromRegistry(host);
     for (const std::string& name : kSelected)
         SelectByName(host, direction.sourceListId, name);
+    host.PaintNow();
     MessageBoxRecorder recorder;
 
     SweepRun run;
@@ -116,6 +117,12 @@ SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
 
     const std::vector<RecordedBox> boxes = recorder.Take();
     const bool openingFailed = !failing.empty() && *failing.begin() <= 2;
+    // Whatever failed, the lists' new contents reach the screen, and later changes keep being drawn.
+    if (!openingFailed) {
+        EXPECT_TRUE(host.AwaitsRepaint(kActiveListId));
+        EXPECT_TRUE(host.AwaitsRepaint(kHiddenListId));
+    }
+    EXPECT_TRUE(host.ListsShowTheirChanges());
     if (openingFailed) {
         EXPECT_EQ(1u, boxes.size());
         if (!boxes.empty()) {

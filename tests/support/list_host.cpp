@@ -36,6 +36,26 @@ std::string ItemText(HWND list, int index)
     return text;
 }
 
+::testing::AssertionResult ShowsItsChanges(HWND list)
+{
+    if (!IsWindowVisible(list))
+        return ::testing::AssertionFailure() << "list " << GetDlgCtrlID(list) << " is not visible";
+    // Painted first, so that only the probe's change can leave anything to repaint.
+    UpdateWindow(list);
+    ValidateRect(list, nullptr);
+    const LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+    const LRESULT probe = SendMessageA(list, LB_INSERTSTRING, top, reinterpret_cast<LPARAM>("probe"));
+    if (probe == LB_ERR || probe == LB_ERRSPACE)
+        return ::testing::AssertionFailure() << "LB_INSERTSTRING at the top index " << top << " of list "
+                                             << GetDlgCtrlID(list) << " returned " << probe;
+    const bool repaintAsked = GetUpdateRect(list, nullptr, FALSE) != FALSE;
+    SendMessageA(list, LB_DELETESTRING, probe, 0);
+    if (!repaintAsked)
+        return ::testing::AssertionFailure()
+               << "list " << GetDlgCtrlID(list) << ": an item added at the top of its view asked for no repaint";
+    return ::testing::AssertionSuccess();
+}
+
 }  // namespace
 
 ListHost::ListHost()
@@ -73,6 +93,16 @@ std::vector<std::string> ListHost::Items(int listId) const
     return items;
 }
 
+void ListHost::PaintNow() const
+{
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+bool ListHost::AwaitsRepaint(int listId) const
+{
+    return GetUpdateRect(List(listId), nullptr, FALSE) != FALSE;
+}
+
 std::vector<std::string> ListHost::SelectedItems(int listId) const
 {
     std::vector<std::string> items;
@@ -81,4 +111,14 @@ std::vector<std::string> ListHost::SelectedItems(int listId) const
         if (SendMessageA(List(listId), LB_GETSEL, i, 0) > 0)
             items.push_back(ItemText(List(listId), i));
     return items;
+}
+
+::testing::AssertionResult ListHost::ListsShowTheirChanges() const
+{
+    for (const int listId : {kActiveListId, kHiddenListId}) {
+        ::testing::AssertionResult shows = ShowsItsChanges(List(listId));
+        if (!shows)
+            return shows;
+    }
+    return ::testing::AssertionSuccess();
 }
