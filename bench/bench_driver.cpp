@@ -158,8 +158,7 @@ double TimeStartUp(const std::string& exe, const std::string& arguments, int dri
     Running run;
     const double start = NowMs();
     StartToIdle(run, exe, arguments, drivers);
-    if (peakMiB)
-        *peakMiB = PeakWorkingSetMiB(run.app.Handle());
+    *peakMiB = PeakWorkingSetMiB(run.app.Handle());
     EndWithEscape(run, exe);
     return NowMs() - start;
 }
@@ -222,6 +221,13 @@ double TimeRawMove(const char* sourcePath, const char* destinationPath, const st
     return elapsed;
 }
 
+// A line while the run goes on, so a slow host does not look stuck.
+void Progress(const std::string& what)
+{
+    std::printf("  %s...\n", what.c_str());
+    std::fflush(stdout);
+}
+
 // Runs project and baseline alternately, the one going first changing every repetition, so that a slow phase of
 // the host falls on both alike.
 void Interleave(int repetitions, const std::function<void()>& project, const std::function<void()>& baseline)
@@ -243,50 +249,38 @@ struct Bench {
     int repetitions = 5;
     std::vector<Row> rows;
 
-    Row& Add(const std::string& label, const std::string& unit, double target)
+    // The new row's index: rows added later move the earlier ones in memory.
+    size_t Add(const std::string& label, const std::string& unit, double target)
     {
         rows.push_back(Row{label, unit, target, {}, {}});
-        return rows.back();
+        return rows.size() - 1;
     }
 
     void StartUp(int drivers, double target, bool withPeak)
     {
-        std::printf("  start-up with %d drivers...\n", drivers);
-        std::fflush(stdout);
+        Progress("start-up with " + std::to_string(drivers) + " drivers");
         Seed(drivers);
-        const std::string bareArguments = drivers ? "list" : "";
         const std::string vs = drivers ? " (vs bare dialog + raw listing)" : " (vs bare dialog)";
-        Add("start-up and back out, " + std::to_string(drivers) + " drivers" + vs, "ms", target);
-        const size_t timeRow = rows.size() - 1;
-        size_t peakRow = 0;
-        if (withPeak) {
-            Add("peak working set, " + std::to_string(drivers) + " drivers" + vs, "MiB", 0);
-            peakRow = rows.size() - 1;
-        }
+        const size_t timeRow = Add("start-up and back out, " + std::to_string(drivers) + " drivers" + vs, "ms", target);
+        const size_t peakRow =
+            withPeak ? Add("peak working set, " + std::to_string(drivers) + " drivers" + vs, "MiB", 0) : 0;
+        const auto measure = [&](const std::string& exe, const std::string& arguments, std::vector<double> Row::*side) {
+            double peak = 0;
+            (rows[timeRow].*side).push_back(TimeStartUp(exe, arguments, drivers, &peak));
+            if (withPeak)
+                (rows[peakRow].*side).push_back(peak);
+        };
         Interleave(
-            repetitions,
-            [&] {
-                double peak = 0;
-                rows[timeRow].project.push_back(TimeStartUp(appExe, "", drivers, withPeak ? &peak : nullptr));
-                if (withPeak)
-                    rows[peakRow].project.push_back(peak);
-            },
-            [&] {
-                double peak = 0;
-                rows[timeRow].baseline.push_back(
-                    TimeStartUp(bareExe, bareArguments, drivers, withPeak ? &peak : nullptr));
-                if (withPeak)
-                    rows[peakRow].baseline.push_back(peak);
-            });
+            repetitions, [&] { measure(appExe, "", &Row::project); },
+            [&] { measure(bareExe, drivers ? "list" : "", &Row::baseline); });
     }
 
     void Listing(int drivers, double target)
     {
-        std::printf("  listing %d drivers...\n", drivers);
-        std::fflush(stdout);
+        Progress("listing " + std::to_string(drivers) + " drivers");
         Seed(drivers);
-        const size_t row = rows.size();
-        Add("listing " + std::to_string(drivers) + " entries (store vs raw enumeration)", "ms", target);
+        const size_t row =
+            Add("listing " + std::to_string(drivers) + " entries (store vs raw enumeration)", "ms", target);
         Interleave(
             repetitions, [&] { rows[row].project.push_back(TimeStoreListing(drivers)); },
             [&] { rows[row].baseline.push_back(TimeRawListing(drivers)); });
@@ -294,8 +288,7 @@ struct Bench {
 
     void Moves(int drivers, double target)
     {
-        std::printf("  hide and restore of %d drivers...\n", drivers);
-        std::fflush(stdout);
+        Progress("hide and restore of " + std::to_string(drivers) + " drivers");
         Seed(drivers);
         const std::vector<std::string> names = DriverNames(drivers);
         const size_t first = rows.size();
@@ -361,6 +354,12 @@ int main(int argc, char** argv)
         bench.repetitions = std::max(1, std::atoi(argv[1]));
     bench.appExe = WindowsPathOf(QUIMBLE_APP_EXE);
     bench.bareExe = WindowsPathOf(QUIMBLE_BARE_DIALOG_EXE);
+
+    // Unmeasured starts of both first: the first program in a fresh prefix pays for caches that later ones share.
+    Seed(0);
+    double peak = 0;
+    TimeStartUp(bench.appExe, "", 0, &peak);
+    TimeStartUp(bench.bareExe, "", 0, &peak);
 
     bench.StartUp(0, 1.10, false);
     bench.StartUp(100, 0, false);
