@@ -86,6 +86,8 @@ std::vector<std::string> ListDriverEntries(HKEY location)
 
 void FillDriverList(HKEY location, HWND dialog, int listId)
 {
+    // Looked up once: under Wine each look-up asks the server for the dialog's children.
+    HWND list = GetDlgItem(dialog, listId);
     for (const std::string& name : ListDriverEntries(location))
-        SendDlgItemMessageA(dialog, listId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
 }

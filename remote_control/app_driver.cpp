@@ -61,7 +61,7 @@ std::string ListItem(HWND list, int index)
     return text;
 }
 
-int ListCount(HWND list)
+int CountOf(HWND list)
 {
     LRESULT count = 0;
     if (!Send(list, LB_GETCOUNT, 0, 0, &count) || count == LB_ERR)
@@ -132,13 +132,13 @@ void AppProcess::Release()
     process_ = nullptr;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs)
 {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
         if (condition())
             return true;
-        Sleep(50);
+        Sleep(pollMs);
     }
     return condition();
 }
@@ -221,11 +221,16 @@ bool AnswerBox(HWND box)
     return WaitUntil([box] { return !IsWindow(box) || !IsWindowVisible(box); });
 }
 
+int ListCount(HWND dialog, int listId)
+{
+    return CountOf(GetDlgItem(dialog, listId));
+}
+
 std::vector<std::string> ListItems(HWND dialog, int listId)
 {
     HWND list = GetDlgItem(dialog, listId);
     std::vector<std::string> items;
-    for (int i = 0, count = ListCount(list); i < count; ++i)
+    for (int i = 0, count = CountOf(list); i < count; ++i)
         items.push_back(ListItem(list, i));
     return items;
 }
@@ -234,7 +239,7 @@ std::vector<std::string> SelectedItems(HWND dialog, int listId)
 {
     HWND list = GetDlgItem(dialog, listId);
     std::vector<std::string> items;
-    for (int i = 0, count = ListCount(list); i < count; ++i) {
+    for (int i = 0, count = CountOf(list); i < count; ++i) {
         LRESULT selected = 0;
         if (Send(list, LB_GETSEL, i, 0, &selected) && selected > 0)
             items.push_back(ListItem(list, i));
@@ -251,6 +256,13 @@ bool SelectItems(HWND dialog, int listId, const std::vector<int>& indices)
             return false;
     }
     return true;
+}
+
+bool SelectAll(HWND dialog, int listId)
+{
+    LRESULT rc = LB_ERR;
+    // Index -1 stands for every item.
+    return Send(GetDlgItem(dialog, listId), LB_SETSEL, TRUE, -1, &rc) && rc != LB_ERR;
 }
 
 void ClickButton(HWND dialog, int buttonId)

@@ -37,6 +37,7 @@ public:
     void Release();
 
     DWORD Id() const { return id_; }
+    HANDLE Handle() const { return process_; }
 
 private:
     HANDLE process_ = nullptr;
@@ -44,7 +45,7 @@ private:
 };
 
 // Polls the condition with short sleeps until it holds or the time is up.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs, DWORD pollMs = 50);
 
 std::string WindowTitle(HWND window);
 // True for a window of the system's dialog class: a dialog or a message box.
@@ -67,9 +68,13 @@ std::string BoxText(HWND box);
 bool AnswerBox(HWND box);
 
 // The items of a list box, in list order; any process's list, this thread's own included.
+// 0 for a list that does not answer.
+int ListCount(HWND dialog, int listId);
 std::vector<std::string> ListItems(HWND dialog, int listId);
 std::vector<std::string> SelectedItems(HWND dialog, int listId);
 bool SelectItems(HWND dialog, int listId, const std::vector<int>& indices);
+// One message for the whole list, however long it is.
+bool SelectAll(HWND dialog, int listId);
 // Posts the click, so that a command which shows a box cannot block the caller.
 void ClickButton(HWND dialog, int buttonId);
 // The control of the dialog's thread that has the keyboard focus; null if none.

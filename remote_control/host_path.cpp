@@ -1,4 +1,5 @@
-// Converting the build host's paths with Wine's own converter, which knows the prefix's drive mapping.
+// The build host seen from inside Wine: its paths through Wine's own converter, which knows the prefix's drive mapping,
+// and the prefix a program runs in.
 #include "host_path.h"
 
 #include <windows.h>
@@ -20,4 +21,11 @@ std::string WindowsPathOf(const std::string& hostPath)
     WideCharToMultiByte(CP_ACP, 0, dosName, -1, path, sizeof path, nullptr, nullptr);
     HeapFree(GetProcessHeap(), 0, dosName);
     return path;
+}
+
+std::string CurrentWinePrefix()
+{
+    char prefix[MAX_PATH] = {};
+    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    return prefix;
 }

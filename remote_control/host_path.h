@@ -5,3 +5,6 @@
 
 // The Windows form of a path the build named; a path that is not a Unix path is returned unchanged.
 std::string WindowsPathOf(const std::string& hostPath);
+
+// The Wine prefix this process runs in, as the build host names it; empty outside Wine.
+std::string CurrentWinePrefix();

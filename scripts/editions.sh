@@ -20,6 +20,18 @@ edition_exe() {
   esac
 }
 
+# Configures the edition's build folder under BUILD (a release build with the tests), quietly unless it fails.
+configure_edition() {
+  local root=$1 build=$2 edition=$3 folder toolchain
+  folder=$(edition_build "$build" "$edition")
+  mkdir -p "$folder"
+  toolchain=$root/cmake/$([ "$edition" = 32 ] && echo i686 || echo x86_64)-w64-mingw32.cmake
+  # The 64-bit tests include the two-view test, which also runs the 32-bit edition's program.
+  cmake -S "$root" -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DQUIMBLE_OTHER_EDITION_EXE="$(edition_exe "$build" 32)" \
+    >"$folder/configure.log" 2>&1 || { cat "$folder/configure.log"; return 1; }
+}
+
 # Runs the edition's loader once. Succeeds when it runs; otherwise sets `unrunnable_reason` to a plain sentence.
 # Some kernels cannot execute 32-bit Linux programs at all, which no package list shows.
 probe_edition() {

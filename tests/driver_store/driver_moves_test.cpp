@@ -110,6 +110,7 @@ TEST(MoveCommands, NothingSelectedShowsTheDirectionsMessage)
             EXPECT_EQ(software, ReadTree(HKEY_LOCAL_MACHINE, "Software"));
             EXPECT_EQ(activeItems, bench.host.Items(kActiveList));
             EXPECT_EQ(hiddenItems, bench.host.Items(kHiddenList));
+            EXPECT_TRUE(bench.host.ListsShowTheirChanges());
         }
     }
 }
@@ -169,6 +170,8 @@ TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlaceAndExplained)
         EXPECT_EQ((Names{"Other Twin", "Stray", "Twin"}), bench.host.Items(direction->sourceList));
         EXPECT_EQ((Names{"Other Twin", "Stray", "Twin"}), bench.host.SelectedItems(direction->sourceList));
         EXPECT_EQ((Names{"Other Twin", "Solo", "Twin"}), bench.host.Items(direction->destinationList));
+        // A box after the walk too: the lists still end up drawing their changes.
+        EXPECT_TRUE(bench.host.ListsShowTheirChanges());
     }
 }
 

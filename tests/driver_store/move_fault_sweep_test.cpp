@@ -76,6 +76,8 @@ SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
     bench.Start(SweepStart(direction), direction.sourceList, kSelected);
     const Locations& start = bench.start;
     const ListHost& host = bench.host;
+    // Painted first, so that what the command changes shows as waiting to be repainted.
+    host.PaintNow();
 
     SweepRun run;
     {
@@ -95,6 +97,12 @@ SweepRun RunCommand(const Direction& direction, const std::set<int>& failing)
     EXPECT_TRUE(ListsShowTheLocations(host, after));
 
     const bool openingFailed = !failing.empty() && *failing.begin() <= 2;
+    // Whatever failed, the lists' new contents reach the screen, and later changes keep being drawn.
+    if (!openingFailed) {
+        EXPECT_TRUE(host.AwaitsRepaint(kActiveList));
+        EXPECT_TRUE(host.AwaitsRepaint(kHiddenList));
+    }
+    EXPECT_TRUE(host.ListsShowTheirChanges());
     if (openingFailed) {
         EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, kCouldNotOpenText, host.Window()));
         EXPECT_EQ(start.active, after.active);

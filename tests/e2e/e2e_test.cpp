@@ -35,7 +35,6 @@ struct ShownBox {
     HWND owner = nullptr;
 };
 
-
 class E2eTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -27,6 +27,26 @@ void CreateList(HWND parent, int id, int x)
     EXPECT_NE(nullptr, list) << "CreateWindowExA(LISTBOX " << id << ")";
 }
 
+::testing::AssertionResult ShowsItsChanges(HWND list)
+{
+    if (!IsWindowVisible(list))
+        return ::testing::AssertionFailure() << "list " << GetDlgCtrlID(list) << " is not visible";
+    // Painted first, so that only the probe's change can leave anything to repaint.
+    UpdateWindow(list);
+    ValidateRect(list, nullptr);
+    const LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+    const LRESULT probe = SendMessageA(list, LB_INSERTSTRING, top, reinterpret_cast<LPARAM>("probe"));
+    if (probe == LB_ERR || probe == LB_ERRSPACE)
+        return ::testing::AssertionFailure() << "LB_INSERTSTRING at the top index " << top << " of list "
+                                             << GetDlgCtrlID(list) << " returned " << probe;
+    const bool repaintAsked = GetUpdateRect(list, nullptr, FALSE) != FALSE;
+    SendMessageA(list, LB_DELETESTRING, probe, 0);
+    if (!repaintAsked)
+        return ::testing::AssertionFailure()
+               << "list " << GetDlgCtrlID(list) << ": an item added at the top of its view asked for no repaint";
+    return ::testing::AssertionSuccess();
+}
+
 }  // namespace
 
 ListHost::ListHost()
@@ -53,4 +73,24 @@ void ListHost::Add(int listId, const std::string& name) const
 void ListHost::Select(int listId, int index) const
 {
     SendMessageA(List(listId), LB_SETSEL, TRUE, index);
+}
+
+void ListHost::PaintNow() const
+{
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+bool ListHost::AwaitsRepaint(int listId) const
+{
+    return GetUpdateRect(List(listId), nullptr, FALSE) != FALSE;
+}
+
+::testing::AssertionResult ListHost::ListsShowTheirChanges() const
+{
+    for (const int listId : {kActiveList, kHiddenList}) {
+        ::testing::AssertionResult shows = ShowsItsChanges(List(listId));
+        if (!shows)
+            return shows;
+    }
+    return ::testing::AssertionSuccess();
 }

@@ -3,6 +3,7 @@
 
 #include "app_driver.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -21,6 +22,13 @@ public:
     void Select(int listId, int index) const;
     std::vector<std::string> Items(int listId) const { return ListItems(window_, listId); }
     std::vector<std::string> SelectedItems(int listId) const { return ::SelectedItems(window_, listId); }
+    // Paints whatever is pending, so that a later change shows as a region waiting to be repainted.
+    void PaintNow() const;
+    // True when the list has a change not yet drawn, which the next paint will draw.
+    bool AwaitsRepaint(int listId) const;
+    // Both lists shown and drawing their changes: an item put in at the top of a list's view asks for a repaint.
+    // The contents are as before afterwards.
+    ::testing::AssertionResult ListsShowTheirChanges() const;
 
 private:
     HWND window_ = nullptr;

@@ -1,13 +1,12 @@
 // Telling the build's own Wine prefix from any other by the prefix Wine was started with.
 #include "test_prefix.h"
 
-#include <windows.h>
+#include "host_path.h"
 
 ::testing::AssertionResult InTestPrefix(const char* expectedPrefix)
 {
-    char prefix[MAX_PATH] = {};
-    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
-    if (std::string(prefix) == expectedPrefix)
+    const std::string prefix = CurrentWinePrefix();
+    if (prefix == expectedPrefix)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "refusing to seed HKEY_LOCAL_MACHINE of the prefix \"" << prefix
                                          << "\": only " << expectedPrefix << " is the tests' own";
