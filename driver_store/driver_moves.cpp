@@ -96,13 +96,24 @@ void AddNamesLeft(std::string& text, const std::string& reason, const std::vecto
         text += "\n" + *name;
 }
 
+// The path as the registry editor shows it. A 32-bit program on 64-bit Windows sees the 32-bit view, which the
+// editor shows under WOW6432Node; naming the 64-bit key there would send the user to the wrong one.
+std::string PathAsTheEditorShowsIt(const char* path)
+{
+    constexpr char kSoftware[] = "Software\\";
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
+        return std::string(kSoftware) + "WOW6432Node\\" + (path + sizeof kSoftware - 1);
+    return path;
+}
+
 // A key of the name that is no device is shown in neither list, so the box says where it is.
 void ShowNamesTaken(const std::vector<std::string>& devices, const std::vector<std::string>& otherKeys,
                     const char* destinationPath)
 {
     std::string text;
     AddNamesLeft(text, kDevicesInTheWay, devices);
-    AddNamesLeft(text, kKeysInTheWayStart + std::string(destinationPath) + kKeysInTheWayEnd, otherKeys);
+    AddNamesLeft(text, kKeysInTheWayStart + PathAsTheEditorShowsIt(destinationPath) + kKeysInTheWayEnd, otherKeys);
     if (!text.empty())
         ShowMessage(text.c_str());
 }

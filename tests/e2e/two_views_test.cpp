@@ -77,8 +77,9 @@ protected:
             }
     }
 
-    // As a user would: answer the first-use help, select the one driver, press ">>", wait for it to move, press Esc.
-    static void HideWithEdition(const View& view, const std::string& driver)
+    // As a user would: answer the first-use help, select the one driver, press ">>" and see it move or, given
+    // `box`, read the box that says why it stayed; then press Esc.
+    static void HideWithEdition(const View& view, const std::string& driver, std::string* box = nullptr)
     {
         SCOPED_TRACE(std::string("the ") + view.name + " edition");
         AppProcess app;
@@ -97,8 +98,15 @@ protected:
         ASSERT_NE(active.end(), found) << driver << " is not in the active list";
         ASSERT_TRUE(SelectItems(window, kActiveList, {static_cast<int>(found - active.begin())}));
         ClickButton(window, kHideButton);
-        EXPECT_TRUE(WaitUntil([&] { return ListItems(window, kHiddenList) == std::vector<std::string>{driver}; }))
-            << driver << " did not reach the hidden list";
+        if (box) {
+            HWND shown = WaitForBox(app);
+            ASSERT_TRUE(shown) << "no box said why " << driver << " stayed";
+            *box = BoxText(shown);
+            ASSERT_TRUE(AnswerBox(shown));
+        } else {
+            EXPECT_TRUE(WaitUntil([&] { return ListItems(window, kHiddenList) == std::vector<std::string>{driver}; }))
+                << driver << " did not reach the hidden list";
+        }
 
         ASSERT_TRUE(PressEscape(window));
         DWORD exitCode = 0xDEADBEEF;
@@ -125,6 +133,18 @@ TEST_F(TwoViewsTest, EachEditionHidesFromItsOwnViewOnly)
     EXPECT_TRUE(MachineKeyHolds(view64_.hiddenPath, Only(seeded64_, {"Alder Desk 64"})));
     EXPECT_TRUE(MachineKeyHolds(view32_.activePath, Without(seeded32_, {kSharedName})));
     EXPECT_TRUE(MachineKeyHolds(view32_.hiddenPath, Only(seeded32_, {kSharedName})));
+}
+
+TEST_F(TwoViewsTest, AKeyInTheWayIsNamedWhereTheRegistryEditorShowsIt)
+{
+    // A leftover that is no driver in the 32-bit parking key: the box must send the user to the 32-bit view's key.
+    const RegistryTree leftover = RegistryTree().Subkey(kSharedName, RegistryTree().Dword("Latency", 10));
+    WriteTree(HKEY_LOCAL_MACHINE, view32_.hiddenPath, leftover);
+    std::string box;
+    HideWithEdition(view32_, kSharedName, &box);
+    EXPECT_NE(std::string::npos, box.find("HKEY_LOCAL_MACHINE\\" + view32_.hiddenPath + " ")) << box;
+    EXPECT_TRUE(MachineKeyHolds(view32_.activePath, seeded32_));
+    EXPECT_TRUE(MachineKeyHolds(view32_.hiddenPath, leftover));
 }
 
 }  // namespace
