@@ -59,12 +59,17 @@ void SetString(HKEY key, const char* name, const std::string& text)
         Fail(std::string("RegSetValueExA(\"") + name + "\") failed");
 }
 
+void ClearLocations()
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kActiveLocationPath);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHiddenLocationPath);
+}
+
 // Invented drivers with made-up class ids in the active location, and an empty hidden location, so that the
 // program starts without its first-use help.
 void Seed(int count)
 {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kActiveLocationPath);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHiddenLocationPath);
+    ClearLocations();
     RegistryKey active;
     RegistryKey hidden;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -83,12 +88,6 @@ void Seed(int count)
         SetString(entry.Get(), "CLSID", clsid);
         SetString(entry.Get(), "Description", name);
     }
-}
-
-void ClearLocations()
-{
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kActiveLocationPath);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHiddenLocationPath);
 }
 
 double Median(std::vector<double> samples)

@@ -58,25 +58,25 @@ public:
         for (HWND list : lists_)
             SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     }
-    ~ListsRedrawPaused() { Resume(); }
-
-    ListsRedrawPaused(const ListsRedrawPaused&) = delete;
-    ListsRedrawPaused& operator=(const ListsRedrawPaused&) = delete;
-
-    void Resume()
+    ~ListsRedrawPaused()
     {
-        if (resumed_)
-            return;
-        resumed_ = true;
         for (HWND list : lists_) {
             SendMessageA(list, WM_SETREDRAW, TRUE, 0);
             RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
         }
     }
 
+    ListsRedrawPaused(const ListsRedrawPaused&) = delete;
+    ListsRedrawPaused& operator=(const ListsRedrawPaused&) = delete;
+
 private:
     HWND lists_[2];
-    bool resumed_ = false;
+};
+
+// The names a walk left where they were, by what stood in the way, collected downwards.
+struct NamesTaken {
+    std::vector<std::string> byDevices;
+    std::vector<std::string> byOtherKeys;
 };
 
 void AddListItem(HWND list, const char* text)
@@ -108,12 +108,12 @@ std::string PathAsTheEditorShowsIt(const char* path)
 }
 
 // A key of the name that is no device is shown in neither list, so the box says where it is.
-void ShowNamesTaken(const std::vector<std::string>& devices, const std::vector<std::string>& otherKeys,
-                    const char* destinationPath)
+void ShowNamesTaken(const NamesTaken& taken, const char* destinationPath)
 {
     std::string text;
-    AddNamesLeft(text, kDevicesInTheWay, devices);
-    AddNamesLeft(text, kKeysInTheWayStart + PathAsTheEditorShowsIt(destinationPath) + kKeysInTheWayEnd, otherKeys);
+    AddNamesLeft(text, kDevicesInTheWay, taken.byDevices);
+    AddNamesLeft(text, kKeysInTheWayStart + PathAsTheEditorShowsIt(destinationPath) + kKeysInTheWayEnd,
+                 taken.byOtherKeys);
     if (!text.empty())
         ShowMessage(text.c_str());
 }
@@ -181,20 +181,14 @@ MoveResult MoveEntry(HKEY source, HKEY destination, const char* name)
     return MoveResult::Failed;
 }
 
-bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId,
-                  const char* destinationPath)
-{
-    HWND sourceList = GetDlgItem(dialog, sourceListId);
-    const LRESULT count = SendMessageA(sourceList, LB_GETCOUNT, 0, 0);
-    if (count <= 0)
-        return false;
+namespace {
 
-    bool anySelected = false;
-    std::vector<std::string> takenByDevices;
-    std::vector<std::string> takenByOtherKeys;
-    // Looked up once: under Wine each look-up asks the server for the dialog's children, dearer than the list's work.
-    HWND destinationList = GetDlgItem(dialog, destinationListId);
+// The walk over a list's items, with both lists' redrawing paused; true when at least one item was selected.
+bool MoveSelectedItems(HKEY source, HKEY destination, HWND sourceList, HWND destinationList, LRESULT count,
+                       NamesTaken& taken)
+{
     ListsRedrawPaused paused(sourceList, destinationList);
+    bool anySelected = false;
     // Downwards, so deleting a moved item leaves the indices still to visit valid.
     for (LRESULT index = count - 1; index >= 0; --index) {
         if (SendMessageA(sourceList, LB_GETSEL, index, 0) <= 0)
@@ -217,18 +211,34 @@ bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, 
             AddListItem(destinationList, text);
             break;
         case MoveResult::NameTakenByDevice:
-            takenByDevices.push_back(text);
+            taken.byDevices.push_back(text);
             break;
         case MoveResult::NameTakenByOtherKey:
-            takenByOtherKeys.push_back(text);
+            taken.byOtherKeys.push_back(text);
             break;
         case MoveResult::Failed:
             break;
         }
     }
-    // A box must not stand over lists that do not paint.
-    paused.Resume();
-    ShowNamesTaken(takenByDevices, takenByOtherKeys, destinationPath);
+    return anySelected;
+}
+
+}  // namespace
+
+bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId,
+                  const char* destinationPath)
+{
+    HWND sourceList = GetDlgItem(dialog, sourceListId);
+    const LRESULT count = SendMessageA(sourceList, LB_GETCOUNT, 0, 0);
+    if (count <= 0)
+        return false;
+
+    NamesTaken taken;
+    // Looked up once: under Wine each look-up asks the server for the dialog's children, dearer than the list's work.
+    HWND destinationList = GetDlgItem(dialog, destinationListId);
+    const bool anySelected = MoveSelectedItems(source, destination, sourceList, destinationList, count, taken);
+    // Only now, with the lists painting again: a box must not stand over lists that do not.
+    ShowNamesTaken(taken, destinationPath);
     return anySelected;
 }
 

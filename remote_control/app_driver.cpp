@@ -1,6 +1,8 @@
 // Another process's windows reached only through window messages, each send time-bound so a busy program cannot block us.
 #include "app_driver.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr DWORD kSendMs = 5000;
@@ -190,6 +192,19 @@ HWND WaitForBox(const AppProcess& app, DWORD timeoutMs)
     return box;
 }
 
+HWND WaitForMainDialogPastBox(const AppProcess& app, std::string* answered)
+{
+    answered->clear();
+    HWND window = WaitForVisibleDialog(app);
+    if (window && !IsMainDialog(window)) {
+        *answered = WindowTitle(window);
+        if (!AnswerBox(window))
+            return nullptr;
+        window = WaitForVisibleDialog(app);
+    }
+    return window && IsMainDialog(window) ? window : nullptr;
+}
+
 bool IsMainDialog(HWND window)
 {
     return GetDlgItem(window, kActiveList) != nullptr;
@@ -256,6 +271,19 @@ bool SelectItems(HWND dialog, int listId, const std::vector<int>& indices)
             return false;
     }
     return true;
+}
+
+bool SelectNamedItems(HWND dialog, int listId, const std::vector<std::string>& names)
+{
+    const std::vector<std::string> items = ListItems(dialog, listId);
+    std::vector<int> indices;
+    for (const std::string& name : names) {
+        const auto found = std::find(items.begin(), items.end(), name);
+        if (found == items.end())
+            return false;
+        indices.push_back(static_cast<int>(found - items.begin()));
+    }
+    return SelectItems(dialog, listId, indices);
 }
 
 bool SelectAll(HWND dialog, int listId)

@@ -56,6 +56,9 @@ std::vector<HWND> VisibleDialogs(DWORD processId);
 HWND WaitForVisibleDialog(const AppProcess& app, DWORD timeoutMs = kWaitMs);
 // The topmost visible message box of the process, while the main dialog may be shown too.
 HWND WaitForBox(const AppProcess& app, DWORD timeoutMs = kWaitMs);
+// The main dialog once it is shown, answering a box that comes first (the first-use help) and giving its title in
+// `answered` (empty when none came); null when a box would not close or no main dialog came.
+HWND WaitForMainDialogPastBox(const AppProcess& app, std::string* answered);
 // The main dialog is the dialog-class window that holds the active list.
 bool IsMainDialog(HWND window);
 // Either edition's caption begins with the product's name.
@@ -73,6 +76,8 @@ int ListCount(HWND dialog, int listId);
 std::vector<std::string> ListItems(HWND dialog, int listId);
 std::vector<std::string> SelectedItems(HWND dialog, int listId);
 bool SelectItems(HWND dialog, int listId, const std::vector<int>& indices);
+// Selects the items of these names; false when one of them is not in the list or the list does not answer.
+bool SelectNamedItems(HWND dialog, int listId, const std::vector<std::string>& names);
 // One message for the whole list, however long it is.
 bool SelectAll(HWND dialog, int listId);
 // Posts the click, so that a command which shows a box cannot block the caller.

@@ -21,15 +21,12 @@ int Show(std::string program)
     if (!error.empty())
         return Fail(error);
 
-    HWND window = WaitForVisibleDialog(app);
-    if (window && !IsMainDialog(window)) {
-        std::printf("answered \"%s\"\n", WindowTitle(window).c_str());
-        if (!AnswerBox(window))
-            return Fail("the box \"" + WindowTitle(window) + "\" did not close");
-        window = WaitForVisibleDialog(app);
-    }
-    if (!window || !IsMainDialog(window))
-        return Fail("the main dialog did not appear");
+    std::string answered;
+    HWND window = WaitForMainDialogPastBox(app, &answered);
+    if (!answered.empty())
+        std::printf("answered \"%s\"\n", answered.c_str());
+    if (!window)
+        return Fail("the main dialog did not appear" + (answered.empty() ? "" : " after \"" + answered + "\""));
 
     std::vector<int> picks;
     for (int index : {1, 3})

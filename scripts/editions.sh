@@ -13,6 +13,9 @@ wine_loader() {
 
 edition_build() { echo "$1/$2-bit"; }
 
+# The MinGW-w64 target of an edition: its toolchain file and binutils are named after it.
+edition_triplet() { [ "$1" = 32 ] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32; }
+
 edition_exe() {
   case $2 in
     32) echo "$(edition_build "$1" 32)/app/AsioQuimble.exe" ;;
@@ -25,7 +28,7 @@ configure_edition() {
   local root=$1 build=$2 edition=$3 folder toolchain
   folder=$(edition_build "$build" "$edition")
   mkdir -p "$folder"
-  toolchain=$root/cmake/$([ "$edition" = 32 ] && echo i686 || echo x86_64)-w64-mingw32.cmake
+  toolchain=$root/cmake/$(edition_triplet "$edition").cmake
   # The 64-bit tests include the two-view test, which also runs the 32-bit edition's program.
   cmake -S "$root" -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DQUIMBLE_OTHER_EDITION_EXE="$(edition_exe "$build" 32)" \
@@ -52,3 +55,15 @@ probe_edition() {
   fi
   return 1
 }
+
+# Probes every edition: `runnable` lists those this machine can execute, `unrunnable[EDITION]` says why not.
+probe_editions() {
+  local edition
+  runnable=()
+  declare -gA unrunnable=()
+  for edition in "${editions[@]}"; do
+    if probe_edition "$edition"; then runnable+=("$edition"); else unrunnable[$edition]=$unrunnable_reason; fi
+  done
+}
+
+edition_runnable() { [ -z "${unrunnable[$1]:-}" ]; }

@@ -6,7 +6,6 @@
 #include "registry_key.h"
 
 #include <gtest/gtest.h>
-#include <algorithm>
 
 const Direction kHide = {"hide",         HideSelected,       kActiveList,
                          kHiddenList,    &Locations::active, &Locations::hidden,
@@ -40,10 +39,5 @@ void StoreBench::Start(const Locations& locations, int listId, const Names& sele
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, location.Receive()) == ERROR_SUCCESS)
             FillDriverList(location.Get(), host.Window(), list);
     }
-    const Names items = host.Items(listId);
-    for (const std::string& name : selected) {
-        const auto found = std::find(items.begin(), items.end(), name);
-        ASSERT_NE(items.end(), found) << "no item \"" << name << "\" in list " << listId;
-        host.Select(listId, static_cast<int>(found - items.begin()));
-    }
+    ASSERT_TRUE(SelectNamedItems(host.Window(), listId, selected)) << "an item to select is not in list " << listId;
 }

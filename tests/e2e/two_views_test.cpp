@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -85,18 +84,13 @@ protected:
         AppProcess app;
         std::string error = app.Start(view.exe);
         ASSERT_TRUE(error.empty()) << error << " (where the 32-bit edition cannot run, scripts/test skips this test)";
-        HWND window = WaitForVisibleDialog(app);
-        if (window && !IsMainDialog(window)) {
-            ASSERT_EQ(kHelpTitle, WindowTitle(window)) << BoxText(window);
-            ASSERT_TRUE(AnswerBox(window));
-            window = WaitForVisibleDialog(app);
+        std::string answered;
+        HWND window = WaitForMainDialogPastBox(app, &answered);
+        ASSERT_TRUE(window) << "the main dialog did not appear";
+        if (!answered.empty()) {
+            ASSERT_EQ(kHelpTitle, answered);
         }
-        ASSERT_TRUE(window && IsMainDialog(window)) << "the main dialog did not appear";
-
-        const std::vector<std::string> active = ListItems(window, kActiveList);
-        const auto found = std::find(active.begin(), active.end(), driver);
-        ASSERT_NE(active.end(), found) << driver << " is not in the active list";
-        ASSERT_TRUE(SelectItems(window, kActiveList, {static_cast<int>(found - active.begin())}));
+        ASSERT_TRUE(SelectNamedItems(window, kActiveList, {driver})) << driver << " is not in the active list";
         ClickButton(window, kHideButton);
         if (box) {
             HWND shown = WaitForBox(app);
