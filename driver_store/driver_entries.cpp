@@ -78,7 +78,7 @@ std::vector<std::string> ListDriverEntries(HKEY location)
             registryCalls.enumKeyEx(location, index, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite);
         if (rc != ERROR_SUCCESS)
             continue;
-        if (SubkeyHasValue(location, name, "CLSID"))
+        if (SubkeyHasValue(location, name, kRegistrationValue))
             entries.push_back(name);
     }
     return entries;

@@ -8,6 +8,8 @@
 // Both under HKEY_LOCAL_MACHINE: the one ASIO hosts enumerate, and the one hidden drivers are parked in.
 constexpr char kActiveLocationPath[] = "Software\\ASIO";
 constexpr char kHiddenLocationPath[] = "Software\\ASIO Quimble";
+// A direct subkey holding a value of this name is a driver registration: hosts load whatever holds one.
+constexpr char kRegistrationValue[] = "CLSID";
 
 // True when parent\subkeyName holds a value named exactly valueName (case-sensitive).
 bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName);

@@ -40,6 +40,32 @@ bool CreateSubkey(HKEY parent, const char* name, RegistryKey& key, DWORD* dispos
     return rc == ERROR_SUCCESS;
 }
 
+// Takes the "CLSID" value off an entry, so that what remains of it is no registration. SHDeleteKeyA removes a key's
+// own values last, and a copy may stop after them: without this a tree cut short would still be loaded by hosts.
+bool Unregister(HKEY parent, const char* name)
+{
+    const DWORD rc = registryCalls.deleteValue(parent, name, kRegistrationValue);
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+// Clears away a copy that may be incomplete. Should the delete stop half-way, the remains are no registration,
+// unless taking the value off failed as well.
+void DeletePartialCopy(HKEY parent, const char* name)
+{
+    Unregister(parent, name);
+    registryCalls.deleteKey(parent, name);
+}
+
+// Deletes a complete registration, unregistering it first; true unless it is still whole and registered.
+// Remains of a delete that stops half-way are no registration.
+bool DeleteRegistration(HKEY parent, const char* name)
+{
+    if (!Unregister(parent, name))
+        return false;
+    registryCalls.deleteKey(parent, name);
+    return true;
+}
+
 // Puts back, from the complete copy, whatever a failed delete had already removed from the source entry.
 bool RestoreFromCopy(HKEY source, HKEY destination, const char* name)
 {
@@ -47,6 +73,12 @@ bool RestoreFromCopy(HKEY source, HKEY destination, const char* name)
     if (!CreateSubkey(source, name, restored, nullptr))
         return false;
     return registryCalls.copyKey(destination, name, restored.Get(), 0) == ERROR_SUCCESS;
+}
+
+// Undoes a complete copy, the source being whole and registered.
+MoveResult TakeBackCopy(HKEY destination, const char* name)
+{
+    return DeleteRegistration(destination, name) ? MoveResult::Failed : MoveResult::LeftInBoth;
 }
 
 // Keeps both lists of a walk from redrawing until it is done, then has them repaint once, frames and scroll bars
@@ -159,26 +191,28 @@ MoveResult MoveEntry(HKEY source, HKEY destination, const char* name)
         return MoveResult::Failed;
     // Copying into a subkey that was already there would merge two registrations into one.
     if (disposition != REG_CREATED_NEW_KEY)
-        return SubkeyHasValue(destination, name, "CLSID") ? MoveResult::NameTakenByDevice
+        return SubkeyHasValue(destination, name, kRegistrationValue) ? MoveResult::NameTakenByDevice
                                                           : MoveResult::NameTakenByOtherKey;
 
     const LONG copied = registryCalls.copyKey(source, name, copy.Get(), 0);
     copy.Close();
     if (copied != ERROR_SUCCESS) {
-        // A partial copy must not stay behind looking like a registration; the source is untouched. Should this
-        // delete fail as well, nothing is left to try, and the entry still counts as not moved.
-        registryCalls.deleteKey(destination, name);
+        // A partial copy must not stay behind looking like a registration; the source is untouched.
+        DeletePartialCopy(destination, name);
         return MoveResult::Failed;
     }
 
+    if (!Unregister(source, name))
+        return TakeBackCopy(destination, name);
     if (registryCalls.deleteKey(source, name) == ERROR_SUCCESS)
         return MoveResult::Moved;
-    // A failed delete may have removed part of the source already, so it is rebuilt before the copy goes.
-    if (!RestoreFromCopy(source, destination, name))
-        return MoveResult::LeftInBoth;
-    if (registryCalls.deleteKey(destination, name) != ERROR_SUCCESS)
-        return MoveResult::LeftInBoth;
-    return MoveResult::Failed;
+    // The delete may have taken part of the source already: it is rebuilt from the copy before the copy goes.
+    if (RestoreFromCopy(source, destination, name))
+        return TakeBackCopy(destination, name);
+    // A rebuild cut short may have brought the value back onto a tree still incomplete. The copy is now the
+    // registration, and the remains of the source are none.
+    Unregister(source, name);
+    return MoveResult::Moved;
 }
 
 namespace {

@@ -5,12 +5,14 @@
 
 #include <windows.h>
 
+// Whatever the outcome, each entry stays complete and registered in at least one location. A delete cut short may
+// leave remains of an entry behind, but never with its "CLSID" value: remains are no registration.
 enum class MoveResult {
-    Moved,       // the entry is now in the destination only
+    Moved,                // the destination holds the entry; the source no longer holds it as a registration
     NameTakenByDevice,    // the destination already had a driver entry of that name; neither location was touched
     NameTakenByOtherKey,  // the destination already had a subkey of that name that is no driver entry; as above
-    Failed,      // nothing changed: the entry is still in the source only
-    LeftInBoth,  // copied, but the source could be neither deleted nor put back whole: both locations hold it
+    Failed,               // the source still holds the entry; the destination does not hold it as a registration
+    LeftInBoth,           // copied, but the copy could be neither kept alone nor taken back: both hold it whole
 };
 
 // Opens the active location and opens or creates the hidden one; on failure neither stays open.

@@ -2,6 +2,6 @@
 #include "registry_calls.h"
 
 RegistryCalls registryCalls = {
-    RegOpenKeyExA, RegCreateKeyExA, RegQueryInfoKeyA, RegEnumKeyExA,
-    RegEnumValueA, SHCopyKeyA,      SHDeleteKeyA,     RegCloseKey,
+    RegOpenKeyExA, RegCreateKeyExA, RegQueryInfoKeyA, RegEnumKeyExA, RegEnumValueA,
+    SHCopyKeyA,    SHDeleteKeyA,    SHDeleteValueA,   RegCloseKey,
 };

@@ -1,4 +1,4 @@
-// The registry calls of the driver store, reached through one table so a test can make any single call fail.
+// The registry calls of the driver store, reached through one table so a test can make any call fail.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,7 @@ struct RegistryCalls {
     decltype(&RegEnumValueA) enumValue;
     decltype(&SHCopyKeyA) copyKey;
     decltype(&SHDeleteKeyA) deleteKey;
+    decltype(&SHDeleteValueA) deleteValue;
     decltype(&RegCloseKey) closeKey;
 };
 

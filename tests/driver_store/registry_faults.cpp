@@ -1,6 +1,8 @@
 // Failures look like real ones where that is cheap: a failing copy or delete does part of its work first.
 #include "registry_faults.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -58,22 +60,22 @@ void LeaveStaleName(LPSTR buffer, LPDWORD size, const char* text)
 
 LSTATUS WINAPI OpenKeyEx(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
-    if (current->Fails("RegOpenKeyExA"))
+    if (current->Fails("RegOpenKeyExA", key, subKey))
         return ERROR_ACCESS_DENIED;
     const LSTATUS rc = RegOpenKeyExA(key, subKey, options, access, result);
     if (rc == ERROR_SUCCESS)
-        current->Opened(*result);
+        current->Opened(*result, key, subKey);
     return rc;
 }
 
 LSTATUS WINAPI CreateKeyEx(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
                            LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
-    if (current->Fails("RegCreateKeyExA"))
+    if (current->Fails("RegCreateKeyExA", key, subKey))
         return ERROR_ACCESS_DENIED;
     const LSTATUS rc = RegCreateKeyExA(key, subKey, reserved, keyClass, options, access, security, result, disposition);
     if (rc == ERROR_SUCCESS)
-        current->Opened(*result);
+        current->Opened(*result, key, subKey);
     return rc;
 }
 
@@ -81,7 +83,7 @@ LSTATUS WINAPI QueryInfoKey(HKEY key, LPSTR keyClass, LPDWORD classSize, LPDWORD
                             LPDWORD maxSubkeyNameSize, LPDWORD maxClassSize, LPDWORD values, LPDWORD maxValueNameSize,
                             LPDWORD maxValueSize, LPDWORD securityDescriptorSize, PFILETIME lastWrite)
 {
-    if (current->Fails("RegQueryInfoKeyA"))
+    if (current->Fails("RegQueryInfoKeyA", key))
         return ERROR_ACCESS_DENIED;
     return RegQueryInfoKeyA(key, keyClass, classSize, reserved, subkeys, maxSubkeyNameSize, maxClassSize, values,
                             maxValueNameSize, maxValueSize, securityDescriptorSize, lastWrite);
@@ -90,7 +92,7 @@ LSTATUS WINAPI QueryInfoKey(HKEY key, LPSTR keyClass, LPDWORD classSize, LPDWORD
 LSTATUS WINAPI EnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR keyClass,
                          LPDWORD classSize, PFILETIME lastWrite)
 {
-    if (current->Fails("RegEnumKeyExA")) {
+    if (current->Fails("RegEnumKeyExA", key)) {
         // A neighbour's name, as a buffer reused from the previous index would hold.
         DWORD staleSize = nameSize ? *nameSize : 0;
         RegEnumKeyExA(key, index == 0 ? 1 : 0, name, &staleSize, nullptr, nullptr, nullptr, nullptr);
@@ -102,7 +104,7 @@ LSTATUS WINAPI EnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LP
 LSTATUS WINAPI EnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPDWORD type,
                          LPBYTE data, LPDWORD dataSize)
 {
-    if (current->Fails("RegEnumValueA")) {
+    if (current->Fails("RegEnumValueA", key)) {
         LeaveStaleName(name, nameSize, "CLSID");
         return ERROR_MORE_DATA;
     }
@@ -111,7 +113,8 @@ LSTATUS WINAPI EnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LP
 
 DWORD WINAPI CopyKey(HKEY source, LPCSTR name, HKEY destination, DWORD reserved)
 {
-    if (current->Fails("SHCopyKeyA")) {
+    // About the key written to: where a copy lacks permission, every copy into that key fails.
+    if (current->Fails("SHCopyKeyA", destination)) {
         CopyPartly(source, name, destination);
         return ERROR_ACCESS_DENIED;
     }
@@ -120,17 +123,25 @@ DWORD WINAPI CopyKey(HKEY source, LPCSTR name, HKEY destination, DWORD reserved)
 
 DWORD WINAPI DeleteKey(HKEY parent, LPCSTR name)
 {
-    if (current->Fails("SHDeleteKeyA")) {
+    current->Deleting(parent, name);
+    if (current->Fails("SHDeleteKeyA", parent, name)) {
         DeletePartly(parent, name);
         return ERROR_ACCESS_DENIED;
     }
     return SHDeleteKeyA(parent, name);
 }
 
+DWORD WINAPI DeleteValue(HKEY parent, LPCSTR subkeyName, LPCSTR valueName)
+{
+    if (current->Fails("SHDeleteValueA", parent, subkeyName))
+        return ERROR_ACCESS_DENIED;
+    return SHDeleteValueA(parent, subkeyName, valueName);
+}
+
 // A failing close still closes: a handle that is really gone is what a failed close leaves in practice.
 LSTATUS WINAPI CloseKey(HKEY key)
 {
-    const bool fails = current->Fails("RegCloseKey");
+    const bool fails = current->Fails("RegCloseKey", key);
     current->Closed(key);
     const LSTATUS rc = RegCloseKey(key);
     return fails ? ERROR_INVALID_HANDLE : rc;
@@ -141,8 +152,8 @@ LSTATUS WINAPI CloseKey(HKEY key)
 RegistryFaults::RegistryFaults() : previous_(registryCalls), outer_(current)
 {
     current = this;
-    registryCalls =
-        RegistryCalls{OpenKeyEx, CreateKeyEx, QueryInfoKey, EnumKeyEx, EnumValue, CopyKey, DeleteKey, CloseKey};
+    registryCalls = RegistryCalls{OpenKeyEx, CreateKeyEx, QueryInfoKey, EnumKeyEx, EnumValue,
+                                  CopyKey,   DeleteKey,   DeleteValue,  CloseKey};
 }
 
 RegistryFaults::~RegistryFaults()
@@ -167,16 +178,49 @@ int RegistryFaults::CountOf(const std::string& callName) const
     return found == counts_.end() ? 0 : found->second;
 }
 
-bool RegistryFaults::Fails(const char* callName)
+bool RegistryFaults::Fails(const char* callName, HKEY key, const char* subkeyName)
 {
     calls_.push_back(callName);
     const int occurrence = ++counts_[callName];
-    return failingNumbers_.count(static_cast<int>(calls_.size())) > 0 ||
-           failingOccurrences_.count({callName, occurrence}) > 0;
+    const std::pair<std::string, std::string> onKey{callName, PathOf(key, subkeyName)};
+    const bool fails = failingNumbers_.count(static_cast<int>(calls_.size())) > 0 ||
+                       failingOccurrences_.count({callName, occurrence}) > 0 ||
+                       failingOnKey_.count(onKey) > 0;
+    if (fails && failuresPersist_)
+        failingOnKey_.insert(onKey);
+    return fails;
+}
+
+void RegistryFaults::Opened(HKEY key, HKEY parent, const char* subkeyName)
+{
+    openKeys_.insert(key);
+    paths_[key] = PathOf(parent, subkeyName);
+}
+
+void RegistryFaults::Deleting(HKEY parent, const char* subkeyName)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, subkeyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    if (RegQueryValueExA(key, "CLSID", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        ++registeredTreesDeleted_;
+    RegCloseKey(key);
 }
 
 void RegistryFaults::Closed(HKEY key)
 {
+    paths_.erase(key);
     if (openKeys_.erase(key) == 0)
         ++strayCloses_;
+}
+
+std::string RegistryFaults::PathOf(HKEY key, const char* subkeyName) const
+{
+    const auto known = paths_.find(key);
+    // A root, or a key the test opened itself: its handle is all there is to go by.
+    std::string path = known != paths_.end() ? known->second : std::to_string(reinterpret_cast<UINT_PTR>(key));
+    if (subkeyName && *subkeyName)
+        path += "\\" + std::string(subkeyName);
+    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
+    return path;
 }

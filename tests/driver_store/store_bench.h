@@ -8,6 +8,7 @@
 #include "registry_sandbox.h"
 #include "registry_tree.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,20 @@ extern const Direction kRestore;
 
 // A fresh sandboxed registry, the two lists and a watch on message boxes, for one command.
 struct StoreBench {
+    StoreBench() : host(ownHost_.emplace()) {}
+    // With another bench's lists, emptied: for runs of many commands, where a new window costs more than a command.
+    explicit StoreBench(const ListHost& reused) : host(reused) { reused.Clear(); }
+
     // Writes the locations, fills the lists from them as the dialog does, and selects the named items of one list.
     void Start(const Locations& locations, int listId = kActiveList, const Names& selected = {});
 
     RegistrySandbox sandbox;
-    ListHost host;
+
+private:
+    std::optional<ListHost> ownHost_;
+
+public:
+    const ListHost& host;
     MessageBoxRecorder boxes;
     Locations start;
 };

@@ -39,13 +39,17 @@ RegistryTree Drivers(const std::vector<std::string>& names)
 std::vector<std::string> DriverNames(const RegistryTree& location)
 {
     std::vector<std::string> names;
-    for (const auto& [name, subtree] : location.subkeys) {
-        // The trees find names as the registry does, ignoring case; an entry's value name must match exactly.
-        const auto clsid = subtree.values.find("CLSID");
-        if (clsid != subtree.values.end() && clsid->first == "CLSID")
+    for (const auto& [name, subtree] : location.subkeys)
+        if (IsRegistration(subtree))
             names.push_back(name);
-    }
     return Sorted(names);
+}
+
+bool IsRegistration(const RegistryTree& subkey)
+{
+    // The trees find names as the registry does, ignoring case; an entry's value name must match exactly.
+    const auto clsid = subkey.values.find("CLSID");
+    return clsid != subkey.values.end() && clsid->first == "CLSID";
 }
 
 std::vector<std::string> Sorted(std::vector<std::string> names)

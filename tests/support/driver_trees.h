@@ -13,4 +13,6 @@ RegistryTree Drivers(const std::vector<std::string>& names);
 
 // Subkeys of a location tree that hold a "CLSID" value, sorted.
 std::vector<std::string> DriverNames(const RegistryTree& location);
+// Whether a subkey holds a "CLSID" value of its own, which makes hosts load it.
+bool IsRegistration(const RegistryTree& subkey);
 std::vector<std::string> Sorted(std::vector<std::string> names);

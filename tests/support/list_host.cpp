@@ -94,3 +94,9 @@ bool ListHost::AwaitsRepaint(int listId) const
     }
     return ::testing::AssertionSuccess();
 }
+
+void ListHost::Clear() const
+{
+    for (int listId : {kActiveList, kHiddenList})
+        SendMessageA(List(listId), LB_RESETCONTENT, 0, 0);
+}

@@ -20,6 +20,8 @@ public:
     HWND List(int listId) const { return GetDlgItem(window_, listId); }
     void Add(int listId, const std::string& name) const;
     void Select(int listId, int index) const;
+    // Empties both lists.
+    void Clear() const;
     std::vector<std::string> Items(int listId) const { return ListItems(window_, listId); }
     std::vector<std::string> SelectedItems(int listId) const { return ::SelectedItems(window_, listId); }
     // Paints whatever is pending, so that a later change shows as a region waiting to be repainted.

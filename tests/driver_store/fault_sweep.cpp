@@ -1,0 +1,169 @@
+// The sweeps' starting state and the checks after each command.
+#include "fault_sweep.h"
+
+#include "registry_faults.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+
+namespace {
+
+bool Contains(const Names& names, const std::string& name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+const RegistryTree* Find(const RegistryTree& location, const std::string& name)
+{
+    const auto found = location.subkeys.find(name);
+    return found == location.subkeys.end() ? nullptr : &found->second;
+}
+
+::testing::AssertionResult RegistrationsKeptWhole(const Direction& direction, const SweepStart& start,
+                                                  const Locations& after, bool remainsAllowed)
+{
+    const RegistryTree& source = start.locations.*direction.source;
+    for (const std::string& name : start.selected) {
+        const RegistryTree& original = source.subkeys.at(name);
+        const RegistryTree* inSource = Find(after.*direction.source, name);
+        const RegistryTree* inDestination = Find(after.*direction.destination, name);
+        if (!(inSource && *inSource == original) && !(inDestination && *inDestination == original))
+            return ::testing::AssertionFailure() << "\"" << name << "\" is whole in neither location";
+    }
+    for (RegistryTree Locations::*location : {&Locations::active, &Locations::hidden}) {
+        const RegistryTree& before = start.locations.*location;
+        const RegistryTree& now = after.*location;
+        if (now.values != before.values)
+            return ::testing::AssertionFailure() << "a location's own values changed";
+        const bool isSource = location == direction.source;
+        for (const auto& [name, tree] : before.subkeys)
+            if (!(isSource && Contains(start.selected, name)) && !Find(now, name))
+                return ::testing::AssertionFailure() << "unselected \"" << name << "\" is gone";
+        for (const auto& [name, tree] : now.subkeys) {
+            const RegistryTree* earlier = Find(before, name);
+            if (earlier && *earlier == tree)
+                continue;
+            const bool selected = Contains(start.selected, name) && !(earlier && !isSource);
+            if (!selected)
+                return ::testing::AssertionFailure() << "unselected \"" << name << "\" changed";
+            if (tree == source.subkeys.at(name))
+                continue;
+            if (!remainsAllowed || IsRegistration(tree))
+                return ::testing::AssertionFailure()
+                       << "\"" << name << "\" is not whole" << (IsRegistration(tree) ? " but registered" : "") << ":"
+                       << ::testing::PrintToString(tree);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult ListsShowTheLocations(const ListHost& host, const Locations& after)
+{
+    for (const auto& [listId, location] : {std::pair{kActiveList, &after.active}, {kHiddenList, &after.hidden}}) {
+        const Names items = host.Items(listId);
+        if (items != DriverNames(*location))
+            return ::testing::AssertionFailure()
+                   << "list " << listId << " shows " << ::testing::PrintToString(items) << ", the location holds "
+                   << ::testing::PrintToString(DriverNames(*location));
+    }
+    return ::testing::AssertionSuccess();
+}
+
+SweepStart MakeSweepStart(const Direction& direction, bool clash)
+{
+    SweepStart start;
+    start.selected = {"Alpha", "Charlie", "Echo"};
+    Locations& locations = start.locations;
+    locations.hiddenExists = true;
+    for (const std::string& name : start.selected)
+        (locations.*direction.source).Subkey(name, DriverTree(name));
+    for (const char* name : {"Bravo", "Delta"})
+        locations.active.Subkey(name, DriverTree(name));
+    locations.active.Subkey("Not A Driver", RegistryTree().Dword("Level", 3).Subkey("Inner", DriverTree("inner")));
+    locations.hidden.Subkey("Foxtrot", DriverTree("Foxtrot"));
+    if (clash) {
+        start.inTheWay = {"Charlie", "Echo"};
+        (locations.*direction.destination).Subkey("Charlie", RegistryTree().String("CLSID", "{5E0C7A21-elsewhere}"));
+        (locations.*direction.destination).Subkey("Echo", RegistryTree().String("Note", "kept by another program"));
+    }
+    return start;
+}
+
+}  // namespace
+
+FaultSweep::FaultSweep(const Direction& direction, bool clash, Persistence persistence, bool remainsAllowed)
+    : direction_(direction),
+      start_(MakeSweepStart(direction, clash)),
+      persistence_(persistence),
+      remainsAllowed_(remainsAllowed)
+{
+}
+
+Names FaultSweep::Run(const std::set<int>& failing) const
+{
+    const Direction& direction = direction_;
+    const SweepStart& start = start_;
+    StoreBench bench(host_);
+    bench.Start(start.locations, direction.sourceList, start.selected);
+    const ListHost& host = bench.host;
+    // Painted first, so that what the command changes shows as waiting to be repainted.
+    host.PaintNow();
+
+    Names calls;
+    {
+        RegistryFaults faults;
+        if (persistence_ == Persistence::PerKey)
+            faults.KeepFailingPerKey();
+        for (int number : failing)
+            faults.FailCallNumber(number);
+        direction.command(host.Window());
+        calls = faults.Calls();
+        EXPECT_TRUE(faults.OpenKeys().empty()) << faults.OpenKeys().size() << " keys left open";
+        EXPECT_EQ(0, faults.StrayCloses());
+        // A tree is unregistered before it is deleted, unless unregistering it failed: so even a delete cut short
+        // by something no sweep can inject (the program killed, the power gone) leaves no broken registration.
+        const bool unregisteringFailed = std::any_of(failing.begin(), failing.end(), [&](int number) {
+            return calls.at(number - 1) == "SHDeleteValueA";
+        });
+        if (!unregisteringFailed)
+            EXPECT_EQ(0, faults.RegisteredTreesDeleted());
+    }
+
+    const Locations after = ReadLocations();
+    EXPECT_TRUE(RegistrationsKeptWhole(direction, start, after, remainsAllowed_));
+    EXPECT_TRUE(ListsShowTheLocations(host, after));
+
+    const bool openingFailed = !failing.empty() && *failing.begin() <= 2;
+    // Whatever failed, the lists' new contents reach the screen, and later changes keep being drawn.
+    if (!openingFailed) {
+        EXPECT_TRUE(host.AwaitsRepaint(kActiveList));
+        EXPECT_TRUE(host.AwaitsRepaint(kHiddenList));
+    }
+    EXPECT_TRUE(host.ListsShowTheirChanges());
+    if (openingFailed) {
+        EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, kCouldNotOpenText, host.Window()));
+        EXPECT_EQ(start.locations.active, after.active);
+        EXPECT_EQ(start.locations.hidden, after.hidden);
+        return calls;
+    }
+    // A clash is told in one box, unless failures kept the clash from being found; a failure alone is not told.
+    const std::vector<RecordedBox> boxes = bench.boxes.Take();
+    EXPECT_LE(boxes.size(), start.inTheWay.empty() ? 0u : 1u);
+    for (const RecordedBox& box : boxes)
+        EXPECT_EQ(kQuimbleTitle, box.title) << box.text;
+
+    // A failure stops only the entry it hit: the walk goes on, and what did not move stays selected.
+    Names stayedBehind;
+    for (const std::string& name : start.selected) {
+        const RegistryTree* inSource = Find(after.*direction.source, name);
+        if (!Contains(start.inTheWay, name) && inSource && IsRegistration(*inSource))
+            stayedBehind.push_back(name);
+    }
+    EXPECT_LE(stayedBehind.size(), failing.size()) << ::testing::PrintToString(stayedBehind);
+    Names stillListed;
+    for (const std::string& name : host.Items(direction.sourceList))
+        if (Contains(start.selected, name))
+            stillListed.push_back(name);
+    EXPECT_EQ(stillListed, host.SelectedItems(direction.sourceList));
+    return calls;
+}
