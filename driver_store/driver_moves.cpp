@@ -42,43 +42,28 @@ bool CreateSubkey(HKEY parent, const char* name, RegistryKey& key, DWORD* dispos
 
 // Takes the "CLSID" value off an entry, so that what remains of it is no registration. SHDeleteKeyA removes a key's
 // own values last, and a copy may stop after them: without this a tree cut short would still be loaded by hosts.
-bool Unregister(HKEY parent, const char* name)
+bool Unregister(HKEY entry)
 {
-    const DWORD rc = registryCalls.deleteValue(parent, name, kRegistrationValue);
+    const LONG rc = registryCalls.deleteValue(entry, kRegistrationValue);
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
 // Clears away a copy that may be incomplete. Should the delete stop half-way, the remains are no registration,
 // unless taking the value off failed as well.
-void DeletePartialCopy(HKEY parent, const char* name)
+void DeletePartialCopy(HKEY destination, const char* name, HKEY copy)
 {
-    Unregister(parent, name);
-    registryCalls.deleteKey(parent, name);
+    Unregister(copy);
+    registryCalls.deleteKey(destination, name);
 }
 
-// Deletes a complete registration, unregistering it first; true unless it is still whole and registered.
-// Remains of a delete that stops half-way are no registration.
-bool DeleteRegistration(HKEY parent, const char* name)
+// Undoes a complete copy, the source being whole and registered: the copy is unregistered first, so remains of a
+// delete that stops half-way are no registration; if that fails, the copy stays whole beside the source.
+MoveResult TakeBackCopy(HKEY destination, const char* name, HKEY copy)
 {
-    if (!Unregister(parent, name))
-        return false;
-    registryCalls.deleteKey(parent, name);
-    return true;
-}
-
-// Puts back, from the complete copy, whatever a failed delete had already removed from the source entry.
-bool RestoreFromCopy(HKEY source, HKEY destination, const char* name)
-{
-    RegistryKey restored;
-    if (!CreateSubkey(source, name, restored, nullptr))
-        return false;
-    return registryCalls.copyKey(destination, name, restored.Get(), 0) == ERROR_SUCCESS;
-}
-
-// Undoes a complete copy, the source being whole and registered.
-MoveResult TakeBackCopy(HKEY destination, const char* name)
-{
-    return DeleteRegistration(destination, name) ? MoveResult::Failed : MoveResult::LeftInBoth;
+    if (!Unregister(copy))
+        return MoveResult::LeftInBoth;
+    registryCalls.deleteKey(destination, name);
+    return MoveResult::Failed;
 }
 
 // Keeps both lists of a walk from redrawing until it is done, then has them repaint once, frames and scroll bars
@@ -185,6 +170,10 @@ bool OpenLocations(RegistryKey& active, RegistryKey& hidden)
 
 MoveResult MoveEntry(HKEY source, HKEY destination, const char* name)
 {
+    // Opened once, to copy from and to unregister: every call that finds the entry by its name opens it again.
+    RegistryKey entry;
+    if (registryCalls.openKeyEx(source, name, 0, KEY_READ | KEY_SET_VALUE, entry.Receive()) != ERROR_SUCCESS)
+        return MoveResult::Failed;
     RegistryKey copy;
     DWORD disposition = 0;
     if (!CreateSubkey(destination, name, copy, &disposition))
@@ -192,26 +181,27 @@ MoveResult MoveEntry(HKEY source, HKEY destination, const char* name)
     // Copying into a subkey that was already there would merge two registrations into one.
     if (disposition != REG_CREATED_NEW_KEY)
         return SubkeyHasValue(destination, name, kRegistrationValue) ? MoveResult::NameTakenByDevice
-                                                          : MoveResult::NameTakenByOtherKey;
+                                                                     : MoveResult::NameTakenByOtherKey;
 
-    const LONG copied = registryCalls.copyKey(source, name, copy.Get(), 0);
-    copy.Close();
-    if (copied != ERROR_SUCCESS) {
+    if (registryCalls.copyKey(entry.Get(), nullptr, copy.Get(), 0) != ERROR_SUCCESS) {
         // A partial copy must not stay behind looking like a registration; the source is untouched.
-        DeletePartialCopy(destination, name);
+        DeletePartialCopy(destination, name, copy.Get());
         return MoveResult::Failed;
     }
 
-    if (!Unregister(source, name))
-        return TakeBackCopy(destination, name);
+    if (!Unregister(entry.Get()))
+        return TakeBackCopy(destination, name, copy.Get());
+    entry.Close();
     if (registryCalls.deleteKey(source, name) == ERROR_SUCCESS)
         return MoveResult::Moved;
     // The delete may have taken part of the source already: it is rebuilt from the copy before the copy goes.
-    if (RestoreFromCopy(source, destination, name))
-        return TakeBackCopy(destination, name);
-    // A rebuild cut short may have brought the value back onto a tree still incomplete. The copy is now the
-    // registration, and the remains of the source are none.
-    Unregister(source, name);
+    RegistryKey rebuilt;
+    if (!CreateSubkey(source, name, rebuilt, nullptr))
+        return MoveResult::Moved;  // the copy is now the registration, and the remains of the source are none
+    if (registryCalls.copyKey(copy.Get(), nullptr, rebuilt.Get(), 0) == ERROR_SUCCESS)
+        return TakeBackCopy(destination, name, copy.Get());
+    // A rebuild cut short may have brought the value back onto a tree still incomplete.
+    Unregister(rebuilt.Get());
     return MoveResult::Moved;
 }
 

@@ -3,5 +3,5 @@
 
 RegistryCalls registryCalls = {
     RegOpenKeyExA, RegCreateKeyExA, RegQueryInfoKeyA, RegEnumKeyExA, RegEnumValueA,
-    SHCopyKeyA,    SHDeleteKeyA,    SHDeleteValueA,   RegCloseKey,
+    SHCopyKeyA,    SHDeleteKeyA,    RegDeleteValueA,  RegCloseKey,
 };

@@ -12,7 +12,7 @@ struct RegistryCalls {
     decltype(&RegEnumValueA) enumValue;
     decltype(&SHCopyKeyA) copyKey;
     decltype(&SHDeleteKeyA) deleteKey;
-    decltype(&SHDeleteValueA) deleteValue;
+    decltype(&RegDeleteValueA) deleteValue;
     decltype(&RegCloseKey) closeKey;
 };
 

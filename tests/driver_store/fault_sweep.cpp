@@ -123,10 +123,11 @@ Names FaultSweep::Run(const std::set<int>& failing) const
         // A tree is unregistered before it is deleted, unless unregistering it failed: so even a delete cut short
         // by something no sweep can inject (the program killed, the power gone) leaves no broken registration.
         const bool unregisteringFailed = std::any_of(failing.begin(), failing.end(), [&](int number) {
-            return calls.at(number - 1) == "SHDeleteValueA";
+            return calls.at(number - 1) == "RegDeleteValueA";
         });
-        if (!unregisteringFailed)
+        if (!unregisteringFailed) {
             EXPECT_EQ(0, faults.RegisteredTreesDeleted());
+        }
     }
 
     const Locations after = ReadLocations();

@@ -1,6 +1,8 @@
 // A hide and a restore with every pair of their registry calls failing: a failure's own clean-up may fail too, and
 // still no driver entry may be lost or left as a registration that is not whole.
 #include "fault_sweep.h"
+#include "registry_faults.h"
+#include "registry_key.h"
 
 #include <gtest/gtest.h>
 #include <cctype>
@@ -56,5 +58,35 @@ INSTANTIATE_TEST_SUITE_P(
                 name += c;
         return name;
     });
+
+// The sweeps lean on the stand-ins: a failure kept per key recurs for that key, by whatever handle or letter case it
+// is reached, and for no other key.
+TEST(RegistryFaults, FailuresKeptPerKeyRecurForThatKeyOnly)
+{
+    RegistrySandbox sandbox;
+    for (const Persistence persistence : {Persistence::Once, Persistence::PerKey}) {
+        const bool persists = persistence == Persistence::PerKey;
+        SCOPED_TRACE(persists ? "kept per key" : "once");
+        WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Drivers({"Alpha", "Bravo"}));
+        RegistryFaults faults;
+        if (persists)
+            faults.KeepFailingPerKey();
+        faults.FailCall("RegDeleteValueA", 1);
+        const auto deleteDescription = [](const char* path) {
+            RegistryKey entry;
+            const LONG opened =
+                registryCalls.openKeyEx(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, entry.Receive());
+            EXPECT_EQ(ERROR_SUCCESS, opened) << path;
+            return registryCalls.deleteValue(entry.Get(), "Description");
+        };
+        EXPECT_NE(ERROR_SUCCESS, deleteDescription("Software\\ASIO\\Alpha"));
+        EXPECT_EQ(persists, deleteDescription("SOFTWARE\\asio\\ALPHA") != ERROR_SUCCESS);
+        EXPECT_EQ(ERROR_SUCCESS, deleteDescription("Software\\ASIO\\Bravo"));
+        RegistryKey location;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  registryCalls.openKeyEx(HKEY_LOCAL_MACHINE, kActivePath, 0, KEY_ALL_ACCESS, location.Receive()));
+        EXPECT_EQ(ERROR_SUCCESS, registryCalls.deleteKey(location.Get(), "Alpha")) << "another call on the same key";
+    }
+}
 
 }  // namespace

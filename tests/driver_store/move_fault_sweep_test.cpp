@@ -21,8 +21,8 @@ void Sweep(const Direction& direction)
     const int callCount = static_cast<int>(clean.size());
     ASSERT_EQ(3, std::count(clean.begin(), clean.end(), "SHCopyKeyA"));
     ASSERT_EQ(3, std::count(clean.begin(), clean.end(), "SHDeleteKeyA"));
-    ASSERT_EQ(3 + 2, std::count(clean.begin(), clean.end(), "RegCloseKey"))
-        << "each destination subkey and both locations are closed";
+    ASSERT_EQ(3 * 2 + 2, std::count(clean.begin(), clean.end(), "RegCloseKey"))
+        << "each entry, its destination subkey and both locations are closed";
     ASSERT_GE(callCount, 2 + 3 * 3) << "open both locations, then create, copy and delete per entry";
     ASSERT_LE(callCount, 40);
     std::cout << direction.label << " sweep: " << callCount << " injection points\n";
@@ -93,7 +93,7 @@ TEST(MoveFaultSweep, TwoFailuresLeaveNoBrokenRegistration)
     const Case cases[] = {
         {"the copy and clearing it away fail", {{"SHCopyKeyA", 1}, {"SHDeleteKeyA", 1}},
          Holds::Whole, Holds::Remains, {"Alpha", "Bravo"}, {}},
-        {"unregistering the source and the copy fail", {{"SHDeleteValueA", 1}, {"SHDeleteValueA", 2}},
+        {"unregistering the source and the copy fail", {{"RegDeleteValueA", 1}, {"RegDeleteValueA", 2}},
          Holds::Whole, Holds::Whole, {"Alpha", "Bravo"}, {"Bravo"}},
         {"deleting the source and recreating it fail", {{"SHDeleteKeyA", 1}, {"RegCreateKeyExA", 3}},
          Holds::Remains, Holds::Whole, {"Alpha"}, {"Bravo"}},

@@ -131,11 +131,11 @@ DWORD WINAPI DeleteKey(HKEY parent, LPCSTR name)
     return SHDeleteKeyA(parent, name);
 }
 
-DWORD WINAPI DeleteValue(HKEY parent, LPCSTR subkeyName, LPCSTR valueName)
+LSTATUS WINAPI DeleteValue(HKEY key, LPCSTR valueName)
 {
-    if (current->Fails("SHDeleteValueA", parent, subkeyName))
+    if (current->Fails("RegDeleteValueA", key))
         return ERROR_ACCESS_DENIED;
-    return SHDeleteValueA(parent, subkeyName, valueName);
+    return RegDeleteValueA(key, valueName);
 }
 
 // A failing close still closes: a handle that is really gone is what a failed close leaves in practice.
