@@ -346,8 +346,8 @@ TEST_F(ResourcesTest, ExactlyTheseResourcesAllInEnglishAustralia)
     ASSERT_TRUE(EnumResourceTypesA(module, CollectType, reinterpret_cast<LONG_PTR>(&entries)))
         << "EnumResourceTypesA, error " << GetLastError();
 
-    std::set<Entry> expected = {{"#5", "#101", kLanguage}, {"#14", "#100", kLanguage}, {"#16", "#1", kLanguage},
-                                {"#24", "#1", kLanguage}};
+    std::set<Entry> expected = {
+        {"#5", "#101", kLanguage}, {"#14", "#100", kLanguage}, {"#16", "#1", kLanguage}, {"#24", "#1", kLanguage}};
     std::set<std::string> icons;
     for (const auto& [type, name, language] : entries) {
         if (type == "#3" && language == kLanguage)

@@ -91,10 +91,8 @@ TEST_F(VersionInfoTest, OneTranslationEnglishAustraliaInCodePage1252)
 TEST_F(VersionInfoTest, StringsShowProductVersionFileNameAndCopyright)
 {
     const std::pair<const char*, std::string> expected[] = {
-        {"ProductName", "ASIO Quimble"},
-        {"FileVersion", QUIMBLE_VERSION},
-        {"ProductVersion", QUIMBLE_VERSION},
-        {"OriginalFilename", FileNameOf(QUIMBLE_APP_EXE)},
+        {"ProductName", "ASIO Quimble"},     {"FileVersion", QUIMBLE_VERSION},
+        {"ProductVersion", QUIMBLE_VERSION}, {"OriginalFilename", FileNameOf(QUIMBLE_APP_EXE)},
         {"LegalCopyright", kCopyright},
     };
     for (const auto& [name, value] : expected)
