@@ -24,14 +24,16 @@ edition_exe() {
 }
 
 # Configures the edition's build folder under BUILD (a release build with the tests), quietly unless it fails.
+# Further arguments go to cmake.
 configure_edition() {
   local root=$1 build=$2 edition=$3 folder toolchain
+  shift 3
   folder=$(edition_build "$build" "$edition")
   mkdir -p "$folder"
   toolchain=$root/cmake/$(edition_triplet "$edition").cmake
   # The 64-bit tests include the two-view test, which also runs the 32-bit edition's program.
   cmake -S "$root" -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DQUIMBLE_OTHER_EDITION_EXE="$(edition_exe "$build" 32)" \
+    -DQUIMBLE_OTHER_EDITION_EXE="$(edition_exe "$build" 32)" "$@" \
     >"$folder/configure.log" 2>&1 || { cat "$folder/configure.log"; return 1; }
 }
 

@@ -1,4 +1,5 @@
-// Reads the dialog template, icon group and manifest back from the built executable and checks them.
+// Reads the dialog template, icon group and manifest back from the built executable and checks them; the version
+// block has its own tests.
 #include <windows.h>
 #include "expected_texts.h"
 #include "host_path.h"
@@ -345,7 +346,8 @@ TEST_F(ResourcesTest, ExactlyTheseResourcesAllInEnglishAustralia)
     ASSERT_TRUE(EnumResourceTypesA(module, CollectType, reinterpret_cast<LONG_PTR>(&entries)))
         << "EnumResourceTypesA, error " << GetLastError();
 
-    std::set<Entry> expected = {{"#5", "#101", kLanguage}, {"#14", "#100", kLanguage}, {"#24", "#1", kLanguage}};
+    std::set<Entry> expected = {
+        {"#5", "#101", kLanguage}, {"#14", "#100", kLanguage}, {"#16", "#1", kLanguage}, {"#24", "#1", kLanguage}};
     std::set<std::string> icons;
     for (const auto& [type, name, language] : entries) {
         if (type == "#3" && language == kLanguage)

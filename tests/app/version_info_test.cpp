@@ -1,0 +1,111 @@
+// Reads the built executable's version block with the calls behind Windows' file properties, and checks what the
+// properties page would show against the version the build was given.
+#include <windows.h>
+#include "host_path.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kCopyright[] = "Copyright (c) 2026 the ASIO Quimble authors";
+#ifdef _WIN64
+constexpr char kEdition[] = "64-bit", kOtherEdition[] = "32-bit";
+#else
+constexpr char kEdition[] = "32-bit", kOtherEdition[] = "64-bit";
+#endif
+
+std::string FileNameOf(const std::string& path)
+{
+    return path.substr(path.find_last_of("/\\") + 1);
+}
+
+class VersionInfoTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string path = WindowsPathOf(QUIMBLE_APP_EXE);
+        DWORD ignored = 0;
+        block.assign(GetFileVersionInfoSizeA(path.c_str(), &ignored), 0);
+        if (!block.empty() && !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()))
+            block.clear();
+    }
+    static void TearDownTestSuite() { block.clear(); }
+    void SetUp() override { ASSERT_FALSE(block.empty()) << "GetFileVersionInfoA(\"" << QUIMBLE_APP_EXE << "\")"; }
+
+    // The value at a sub-block path, and its length in the units VerQueryValueA counts; nullptr where there is none.
+    static const void* Query(const std::string& subBlock, UINT* length)
+    {
+        void* value = nullptr;
+        *length = 0;
+        return VerQueryValueA(block.data(), subBlock.c_str(), &value, length) ? value : nullptr;
+    }
+
+    // A string from the table the first translation names, as the properties page looks it up.
+    static std::string String(const char* name)
+    {
+        UINT length = 0;
+        const auto* translation = static_cast<const WORD*>(Query("\\VarFileInfo\\Translation", &length));
+        if (!translation || length < 2 * sizeof(WORD))
+            return "(no translation)";
+        char path[64];
+        snprintf(path, sizeof path, "\\StringFileInfo\\%04X%04X\\%s", translation[0], translation[1], name);
+        const auto* text = static_cast<const char*>(Query(path, &length));
+        return text ? std::string(text) : std::string("(no ") + path + ")";
+    }
+
+    static std::vector<char> block;
+};
+std::vector<char> VersionInfoTest::block;
+
+TEST_F(VersionInfoTest, FixedPartCarriesTheBuildsVersionForAnApplication)
+{
+    UINT length = 0;
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(Query("\\", &length));
+    ASSERT_NE(nullptr, fixed) << "VerQueryValueA(\"\\\")";
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), length);
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    const DWORD high = MAKELONG(QUIMBLE_VERSION_MINOR, QUIMBLE_VERSION_MAJOR), low = MAKELONG(0, QUIMBLE_VERSION_PATCH);
+    EXPECT_EQ(high, fixed->dwFileVersionMS) << "file version, major and minor";
+    EXPECT_EQ(low, fixed->dwFileVersionLS) << "file version, patch and build";
+    EXPECT_EQ(high, fixed->dwProductVersionMS) << "product version, major and minor";
+    EXPECT_EQ(low, fixed->dwProductVersionLS) << "product version, patch and build";
+    EXPECT_EQ(0u, fixed->dwFileFlags & fixed->dwFileFlagsMask) << "no debug, pre-release or patched flag";
+    EXPECT_EQ(static_cast<DWORD>(VOS_NT_WINDOWS32), fixed->dwFileOS);
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+}
+
+TEST_F(VersionInfoTest, OneTranslationEnglishAustraliaInCodePage1252)
+{
+    UINT length = 0;
+    const auto* translation = static_cast<const WORD*>(Query("\\VarFileInfo\\Translation", &length));
+    ASSERT_NE(nullptr, translation) << "VerQueryValueA(\"\\VarFileInfo\\Translation\")";
+    ASSERT_EQ(2 * sizeof(WORD), length) << "one language and code page pair";
+    EXPECT_EQ(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_AUS), translation[0]);
+    EXPECT_EQ(1252, translation[1]);
+}
+
+TEST_F(VersionInfoTest, StringsShowProductVersionFileNameAndCopyright)
+{
+    const std::pair<const char*, std::string> expected[] = {
+        {"ProductName", "ASIO Quimble"},     {"FileVersion", QUIMBLE_VERSION},
+        {"ProductVersion", QUIMBLE_VERSION}, {"OriginalFilename", FileNameOf(QUIMBLE_APP_EXE)},
+        {"LegalCopyright", kCopyright},
+    };
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(value, String(name)) << name;
+}
+
+// Task Manager and the properties page show the description, so it alone tells a user which edition runs.
+TEST_F(VersionInfoTest, DescriptionNamesThisEditionOnly)
+{
+    std::string description = String("FileDescription");
+    EXPECT_NE(std::string::npos, description.find("ASIO Quimble")) << description;
+    EXPECT_NE(std::string::npos, description.find(kEdition)) << description;
+    EXPECT_EQ(std::string::npos, description.find(kOtherEdition)) << description;
+}
+
+}  // namespace
