@@ -1,6 +1,7 @@
 // Reads the built executable's version block with the calls behind Windows' file properties, and checks what the
 // properties page would show against the version the build was given.
 #include <windows.h>
+#include "expected_texts.h"
 #include "host_path.h"
 
 #include <gtest/gtest.h>
@@ -10,13 +11,6 @@
 #include <vector>
 
 namespace {
-
-constexpr char kCopyright[] = "Copyright (c) 2026 the ASIO Quimble authors";
-#ifdef _WIN64
-constexpr char kEdition[] = "64-bit", kOtherEdition[] = "32-bit";
-#else
-constexpr char kEdition[] = "32-bit", kOtherEdition[] = "64-bit";
-#endif
 
 std::string FileNameOf(const std::string& path)
 {
@@ -93,7 +87,7 @@ TEST_F(VersionInfoTest, StringsShowProductVersionFileNameAndCopyright)
     const std::pair<const char*, std::string> expected[] = {
         {"ProductName", "ASIO Quimble"},     {"FileVersion", QUIMBLE_VERSION},
         {"ProductVersion", QUIMBLE_VERSION}, {"OriginalFilename", FileNameOf(QUIMBLE_APP_EXE)},
-        {"LegalCopyright", kCopyright},
+        {"LegalCopyright", kCopyrightLine},
     };
     for (const auto& [name, value] : expected)
         EXPECT_EQ(value, String(name)) << name;
@@ -104,8 +98,8 @@ TEST_F(VersionInfoTest, DescriptionNamesThisEditionOnly)
 {
     std::string description = String("FileDescription");
     EXPECT_NE(std::string::npos, description.find("ASIO Quimble")) << description;
-    EXPECT_NE(std::string::npos, description.find(kEdition)) << description;
-    EXPECT_EQ(std::string::npos, description.find(kOtherEdition)) << description;
+    EXPECT_NE(std::string::npos, description.find(kEditionName)) << description;
+    EXPECT_EQ(std::string::npos, description.find(kOtherEditionName)) << description;
 }
 
 }  // namespace

@@ -30,15 +30,14 @@ TEST_P(MoveDoubleFaultSweep, KeepsEveryEntryWholeWhicheverTwoCallsFail)
 {
     const DoubleSweep& sweep = GetParam();
     const FaultSweep faultSweep(*sweep.direction, sweep.clash, sweep.persistence, true);
-    const auto run = [&](const std::set<int>& failing) { return faultSweep.Run(failing); };
-    const Names clean = run({});
+    const Names clean = faultSweep.Run({});
     int pairs = 0;
     for (int first = 1; first <= static_cast<int>(clean.size()); ++first) {
-        const Names afterFirst = run({first});
+        const Names afterFirst = faultSweep.Run({first});
         for (int second = first + 1; second <= static_cast<int>(afterFirst.size()); ++second) {
             SCOPED_TRACE("failing calls " + std::to_string(first) + " " + afterFirst[first - 1] + " and " +
                          std::to_string(second) + " " + afterFirst[second - 1]);
-            run({first, second});
+            faultSweep.Run({first, second});
             ++pairs;
         }
     }

@@ -9,17 +9,22 @@ constexpr char kHiddenKeyName[] = "ASIO Quimble";
 
 constexpr char kQuimbleTitle[] = "ASIO Quimble";
 constexpr char kHelpTitle[] = "ASIO Quimble Help";
-// The one caption and the one line of the usage text that tell the editions apart.
+// The edition's name, and the one caption and the one line of the usage text that tell the editions apart.
 #ifdef _WIN64
+constexpr char kEditionName[] = "64-bit";
+constexpr char kOtherEditionName[] = "32-bit";
 constexpr char kDialogCaption[] = "ASIO Quimble (64-bit)";
 constexpr char kEditionHelpLine[] =
     "This is the 64 bit edition: it hides drivers from 64 bit ASIO applications. Use the 32 bit edition for 32 bit "
     "applications.\n";
 #else
+constexpr char kEditionName[] = "32-bit";
+constexpr char kOtherEditionName[] = "64-bit";
 constexpr char kDialogCaption[] = "ASIO Quimble";
 constexpr char kEditionHelpLine[] =
     "This is a 32 bit program. I have no idea how it will behave in a 64bit environment.\n";
 #endif
+constexpr char kCopyrightLine[] = "Copyright (c) 2026 the ASIO Quimble authors";
 constexpr char kCouldNotOpenText[] = "Could not open registry keys!";
 constexpr char kNoDriversText[] =
     "No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.";
