@@ -1,0 +1,229 @@
+// The walk over names and views: what each view holds, the locations opened for writing before the first move,
+// then one move or one verdict per name and view.
+#include "name_moves.h"
+
+#include "console_text.h"
+#include "driver_entries.h"
+#include "driver_moves.h"
+#include "program_name.h"
+#include "registry_key.h"
+#include "system_error_text.h"
+
+#include <memory>
+
+namespace {
+
+// A driver entry as listed, with the UTF-16 form names are compared in.
+struct Entry {
+    std::string name;  // in the active code page, exactly as the registry holds it
+    std::wstring wide;
+};
+
+struct ViewMoves {
+    const RegistryView& view;
+    const char* sourcePath;
+    const char* destinationPath;
+    std::vector<Entry> source;
+    std::vector<Entry> destination;
+    RegistryKey active;
+    RegistryKey hidden;
+};
+
+// A name the user gave, and whether it was found anywhere and moved nowhere it should have been.
+struct NameResult {
+    bool found = false;
+    bool failed = false;
+};
+
+// The outcome of one name in one view, as the line says it.
+struct Verdict {
+    std::string text;
+    bool found;
+    bool failed;
+};
+
+LONG ListEntries(const RegistryView& view, const char* path, std::vector<Entry>& entries)
+{
+    RegistryKey location;
+    const LONG rc = OpenLocation(path, KEY_READ | view.flag, location);
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    for (std::string& name : ListDriverEntries(location.Get(), view.flag)) {
+        std::wstring wide = WideFromActiveCodePage(name);
+        entries.push_back({std::move(name), std::move(wide)});
+    }
+    return ERROR_SUCCESS;
+}
+
+const Entry* FindEntry(const std::vector<Entry>& entries, const std::wstring& name)
+{
+    for (const Entry& entry : entries)
+        if (CompareStringOrdinal(entry.wide.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return &entry;
+    return nullptr;
+}
+
+void RemoveEntry(std::vector<Entry>& entries, const std::string& name)
+{
+    for (auto entry = entries.begin(); entry != entries.end(); ++entry)
+        if (entry->name == name) {
+            entries.erase(entry);
+            return;
+        }
+}
+
+std::string ErrorText(LONG code)
+{
+    return Utf8FromActiveCodePage(SystemErrorText(code));
+}
+
+// The active location is opened and the hidden one opened or made. A restore into a view whose active location is
+// gone (an uninstaller may take it away with its last driver) makes that one again, empty, as well.
+LONG OpenLocationsForMoves(ViewMoves& moves)
+{
+    const LONG rc = OpenLocations(moves.active, moves.hidden, moves.view.flag);
+    if (rc != ERROR_FILE_NOT_FOUND)
+        return rc;
+    RegistryKey created;
+    const LONG made = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, nullptr, 0,
+                                      KEY_ALL_ACCESS | moves.view.flag, nullptr, created.Receive(), nullptr);
+    if (made != ERROR_SUCCESS)
+        return made;
+    return OpenLocations(moves.active, moves.hidden, moves.view.flag);
+}
+
+class NameMover {
+public:
+    NameMover(Direction direction, const std::vector<RegistryView>& views) : hide_(direction == Direction::Hide)
+    {
+        const char* source = hide_ ? kActiveLocationPath : kHiddenLocationPath;
+        const char* destination = hide_ ? kHiddenLocationPath : kActiveLocationPath;
+        for (const RegistryView& view : views)
+            views_.emplace_back(new ViewMoves{view, source, destination, {}, {}, {}, {}});
+    }
+
+    // Lists every view, then opens for writing each view where one of the names is to move: a location that cannot
+    // be opened stops the command before anything has moved. The locations that exist are tried first, so that a
+    // refusal in one view leaves no location made in another.
+    bool Prepare(const std::vector<std::wstring>& names, std::string& failure)
+    {
+        std::vector<ViewMoves*> moving;
+        for (auto& moves : views_) {
+            for (const bool source : {true, false}) {
+                const char* path = source ? moves->sourcePath : moves->destinationPath;
+                const LONG rc = ListEntries(moves->view, path, source ? moves->source : moves->destination);
+                if (rc != ERROR_SUCCESS) {
+                    failure = "cannot read " + MachineKeyAsShown(moves->view, path) + ": " + ErrorText(rc);
+                    return false;
+                }
+            }
+            if (AnyFound(moves->source, names))
+                moving.push_back(moves.get());
+        }
+        for (ViewMoves* moves : moving)
+            for (const char* path : {kActiveLocationPath, kHiddenLocationPath}) {
+                RegistryKey location;
+                const LONG rc = OpenLocation(path, KEY_ALL_ACCESS | moves->view.flag, location);
+                if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+                    failure = "cannot open " + MachineKeyAsShown(moves->view, path) + " for writing: " + ErrorText(rc);
+                    return false;
+                }
+            }
+        for (ViewMoves* moves : moving) {
+            const LONG rc = OpenLocationsForMoves(*moves);
+            if (rc != ERROR_SUCCESS) {
+                failure = "cannot open " + MachineKeyAsShown(moves->view, kActiveLocationPath) + " and " +
+                          MachineKeyAsShown(moves->view, kHiddenLocationPath) + " for writing: " + ErrorText(rc);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // One line per view; the name counts as done when some view moved it or already had it where it goes, and no
+    // view failed to move it.
+    bool Move(const std::string& given, const std::wstring& name)
+    {
+        NameResult result;
+        for (auto& moves : views_) {
+            const Verdict verdict = MoveInView(*moves, given, name);
+            result.found = result.found || verdict.found;
+            result.failed = result.failed || verdict.failed;
+            WriteOut(std::to_string(moves->view.bits) + "-bit view: " + verdict.text + "\n");
+        }
+        return result.found && !result.failed;
+    }
+
+private:
+    static bool AnyFound(const std::vector<Entry>& entries, const std::vector<std::wstring>& names)
+    {
+        for (const std::wstring& name : names)
+            if (FindEntry(entries, name))
+                return true;
+        return false;
+    }
+
+    Verdict MoveInView(ViewMoves& moves, const std::string& given, const std::wstring& name)
+    {
+        const Entry* entry = FindEntry(moves.source, name);
+        if (!entry) {
+            if (const Entry* there = FindEntry(moves.destination, name))
+                return {Utf8FromActiveCodePage(there->name) + (hide_ ? ": already hidden" : ": already active"), true,
+                        false};
+            return {given + ": not found", false, false};
+        }
+        const std::string exact = entry->name;
+        const Entry moved = *entry;
+        const std::string shown = Utf8FromActiveCodePage(exact);
+        HKEY source = hide_ ? moves.active.Get() : moves.hidden.Get();
+        HKEY destination = hide_ ? moves.hidden.Get() : moves.active.Get();
+        const std::string destinationShown = MachineKeyAsShown(moves.view, moves.destinationPath);
+        const MoveOutcome outcome = MoveEntry(source, destination, exact.c_str(), moves.view.flag);
+        switch (outcome.result) {
+        case MoveResult::Moved:
+            RemoveEntry(moves.source, exact);
+            moves.destination.push_back(moved);
+            return {shown + (hide_ ? ": hidden" : ": restored"), true, false};
+        case MoveResult::NameTakenByDevice:
+            return {shown + ": name taken by a driver of that name in " + destinationShown, true, true};
+        case MoveResult::NameTakenByOtherKey:
+            return {shown + ": name taken by " + destinationShown + "\\" + shown + ", a key that is no driver", true,
+                    true};
+        case MoveResult::Failed:
+            return {shown + ": failed: " + ErrorText(outcome.error), true, true};
+        case MoveResult::LeftInBoth:
+            moves.destination.push_back(moved);
+            return {shown + ": left in both " + MachineKeyAsShown(moves.view, moves.sourcePath) + " and " +
+                        destinationShown + ": " + ErrorText(outcome.error),
+                    true, true};
+        }
+        return {shown, true, true};
+    }
+
+    bool hide_;
+    // Each holds open keys, so it stays where it was made.
+    std::vector<std::unique_ptr<ViewMoves>> views_;
+};
+
+}  // namespace
+
+int MoveByName(Direction direction, const std::vector<RegistryView>& views, const std::vector<std::string>& names)
+{
+    std::vector<std::wstring> wideNames;
+    for (const std::string& name : names)
+        wideNames.push_back(WideFromUtf8(name));
+    NameMover mover(direction, views);
+    std::string failure;
+    if (!mover.Prepare(wideNames, failure)) {
+        WriteError(std::string(kProgramName) + ": " + failure +
+                   "\nNothing was moved. Hide and restore change HKEY_LOCAL_MACHINE: run them from an elevated prompt "
+                   "(Run as administrator).\n");
+        return 3;
+    }
+    bool allDone = true;
+    for (size_t index = 0; index < names.size(); ++index)
+        allDone = mover.Move(names[index], wideNames[index]) && allDone;
+    return allDone ? 0 : 1;
+}

@@ -1,0 +1,86 @@
+// Writing records with nlohmann/json, and lining up the table's columns by the characters each cell shows.
+#include "record_output.h"
+
+#include "console_text.h"
+#include "driver_entries.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr size_t kColumns = 6;
+using Row = std::array<std::string, kColumns>;
+
+const char* LocationWord(bool hidden)
+{
+    return hidden ? "hidden" : "active";
+}
+
+nlohmann::ordered_json TextOrNull(const std::optional<std::string>& text)
+{
+    return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
+}
+
+Row TableRow(const DriverRecord& record)
+{
+    const auto cell = [](const std::optional<std::string>& text) { return text ? *text : std::string("-"); };
+    return {LocationWord(record.hidden), record.name,         cell(record.clsid),
+            cell(record.description),    cell(record.server), HealthWord(record.health)};
+}
+
+// Columns as wide as their widest cell, two spaces apart; the last is not padded, so no line ends in spaces.
+std::string AlignedRows(const std::vector<Row>& rows)
+{
+    std::array<size_t, kColumns> widths = {};
+    for (const Row& row : rows)
+        for (size_t column = 0; column < kColumns; ++column)
+            widths[column] = std::max(widths[column], CharacterCount(row[column]));
+    std::string text;
+    for (const Row& row : rows) {
+        for (size_t column = 0; column + 1 < kColumns; ++column)
+            text += row[column] + std::string(widths[column] - CharacterCount(row[column]) + 2, ' ');
+        text += row[kColumns - 1] + "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string RecordsAsJson(const std::vector<DriverRecord>& records)
+{
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const DriverRecord& record : records) {
+        array.push_back({
+            {"view", record.view},
+            {"location", LocationWord(record.hidden)},
+            {"name", record.name},
+            {"clsid", TextOrNull(record.clsid)},
+            {"description", TextOrNull(record.description)},
+            {"server", TextOrNull(record.server)},
+            {"health", HealthWord(record.health)},
+        });
+    }
+    // A name the registry holds with a lone surrogate has no UTF-8 form; it is written with a replacement character
+    // rather than failing the whole document.
+    return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string RecordsAsTable(const std::vector<DriverRecord>& records, const std::vector<RegistryView>& views)
+{
+    std::string text;
+    for (const RegistryView& view : views) {
+        if (!text.empty())
+            text += "\n";
+        text += std::to_string(view.bits) + "-bit view: " + MachineKeyAsShown(view, kActiveLocationPath) +
+                " (active), " + MachineKeyAsShown(view, kHiddenLocationPath) + " (hidden)\n";
+        std::vector<Row> rows = {{"location", "name", "CLSID", "description", "server", "health"}};
+        for (const DriverRecord& record : records)
+            if (record.view == view.bits)
+                rows.push_back(TableRow(record));
+        text += rows.size() > 1 ? AlignedRows(rows) : "no entries\n";
+    }
+    return text;
+}

@@ -1,0 +1,15 @@
+// The records as a script reads them (one JSON array) and as a person reads them (an aligned table per view).
+#pragma once
+
+#include "driver_records.h"
+
+#include <string>
+#include <vector>
+
+// One UTF-8 JSON array, an object per record with the fields "view", "location", "name", "clsid", "description",
+// "server" and "health", in that order; a missing string is null.
+std::string RecordsAsJson(const std::vector<DriverRecord>& records);
+
+// For each view, a heading that names its two locations as the registry editor shows them, then a row per record
+// under column headings; a view without records says so.
+std::string RecordsAsTable(const std::vector<DriverRecord>& records, const std::vector<RegistryView>& views);
