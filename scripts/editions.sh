@@ -23,6 +23,14 @@ edition_exe() {
   esac
 }
 
+# The edition's console program: quimble.exe or quimble64.exe.
+edition_console_exe() {
+  case $2 in
+    32) echo "$(edition_build "$1" 32)/console/quimble.exe" ;;
+    64) echo "$(edition_build "$1" 64)/console/quimble64.exe" ;;
+  esac
+}
+
 # Configures the edition's build folder under BUILD (a release build with the tests), quietly unless it fails.
 # Further arguments go to cmake.
 configure_edition() {
@@ -31,9 +39,10 @@ configure_edition() {
   folder=$(edition_build "$build" "$edition")
   mkdir -p "$folder"
   toolchain=$root/cmake/$(edition_triplet "$edition").cmake
-  # The 64-bit tests include the two-view test, which also runs the 32-bit edition's program.
+  # The 64-bit tests include the two-view and console tests, which also run the 32-bit edition's programs.
   cmake -S "$root" -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DQUIMBLE_OTHER_EDITION_EXE="$(edition_exe "$build" 32)" "$@" \
+    -DQUIMBLE_OTHER_EDITION_EXE="$(edition_exe "$build" 32)" \
+    -DQUIMBLE_OTHER_CONSOLE_EXE="$(edition_console_exe "$build" 32)" "$@" \
     >"$folder/configure.log" 2>&1 || { cat "$folder/configure.log"; return 1; }
 }
 

@@ -1,0 +1,247 @@
+// hide and restore end to end: by name in one view and in both, in another letter case, what is already done or
+// not there, names taken, usage errors and access denied, with every tree compared byte for byte.
+#include "console_fixture.h"
+
+#include "driver_trees.h"
+#include "registry_key.h"
+
+#include <sddl.h>
+
+namespace {
+
+const char kShared[] = "Larchmont Dual ASIO";
+
+class ConsoleMoveTest : public ConsoleTest {
+protected:
+    void SetUp() override
+    {
+        ConsoleTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        seeded64_ = Drivers({"Alder Desk 64", kShared, "Corvid Loopback"});
+        seeded32_ = Drivers({"Birchfield Legacy 32", kShared});
+        WriteTree(HKEY_LOCAL_MACHINE, View64().active, seeded64_);
+        WriteTree(HKEY_LOCAL_MACHINE, View32().active, seeded32_);
+    }
+
+    // The run's lines and exit code, and nothing on standard error.
+    static void ExpectRun(const std::vector<std::string>& arguments, DWORD exitCode, const std::string& lines)
+    {
+        const ConsoleRun run = Run(arguments);
+        EXPECT_EQ(exitCode, run.exitCode) << Describe(run);
+        EXPECT_EQ(lines, run.out);
+        EXPECT_EQ("", run.err);
+    }
+
+    RegistryTree seeded64_, seeded32_;
+};
+
+TEST_F(ConsoleMoveTest, HidesInOneViewByANameInAnotherLetterCase)
+{
+    ExpectRun({"hide", "larchmont DUAL asio", "--view", "32"}, 0, "32-bit view: Larchmont Dual ASIO: hidden\n");
+    EXPECT_TRUE(MachineKeyHolds(View32().active, Without(seeded32_, {kShared})));
+    EXPECT_TRUE(MachineKeyHolds(View32().hidden, Only(seeded32_, {kShared})));
+    EXPECT_TRUE(MachineKeyHolds(View64().active, seeded64_));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, View64().hidden))
+        << "a move in the 32-bit view parked in the 64-bit one";
+}
+
+TEST_F(ConsoleMoveTest, HidesAndRestoresANameInBothViews)
+{
+    ExpectRun({"hide", kShared}, 0,
+              "64-bit view: Larchmont Dual ASIO: hidden\n32-bit view: Larchmont Dual ASIO: hidden\n");
+    EXPECT_TRUE(MachineKeyHolds(View64().active, Without(seeded64_, {kShared})));
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, Only(seeded64_, {kShared})));
+    EXPECT_TRUE(MachineKeyHolds(View32().active, Without(seeded32_, {kShared})));
+    EXPECT_TRUE(MachineKeyHolds(View32().hidden, Only(seeded32_, {kShared})));
+
+    ExpectRun({"restore", "LARCHMONT dual ASIO"}, 0,
+              "64-bit view: Larchmont Dual ASIO: restored\n32-bit view: Larchmont Dual ASIO: restored\n");
+    EXPECT_TRUE(MachineKeyHolds(View64().active, seeded64_));
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, RegistryTree()));
+    EXPECT_TRUE(MachineKeyHolds(View32().active, seeded32_));
+    EXPECT_TRUE(MachineKeyHolds(View32().hidden, RegistryTree()));
+}
+
+TEST_F(ConsoleMoveTest, ANameInOneViewIsDoneWhenThatViewMovesIt)
+{
+    ExpectRun({"hide", "alder desk 64", "Birchfield Legacy 32"}, 0,
+              "64-bit view: Alder Desk 64: hidden\n32-bit view: alder desk 64: not found\n"
+              "64-bit view: Birchfield Legacy 32: not found\n32-bit view: Birchfield Legacy 32: hidden\n");
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, Only(seeded64_, {"Alder Desk 64"})));
+    EXPECT_TRUE(MachineKeyHolds(View32().hidden, Only(seeded32_, {"Birchfield Legacy 32"})));
+}
+
+// Runs that must leave every tree as it was: what is done already, what is not there, and names taken.
+TEST_F(ConsoleMoveTest, WhatIsDoneOrCannotBeDoneChangesNothing)
+{
+    WriteTree(HKEY_LOCAL_MACHINE, View64().hidden, Drivers({"Parked Synth", "Corvid Loopback"}));
+    WriteTree(HKEY_LOCAL_MACHINE, View32().hidden + "\\" + kShared, RegistryTree().Dword("Latency", 10));
+    struct Case {
+        std::vector<std::string> arguments;
+        DWORD exitCode;
+        std::string lines;
+    };
+    const Case cases[] = {
+        {{"hide", "parked synth"},
+         0,
+         "64-bit view: Parked Synth: already hidden\n32-bit view: parked synth: not found\n"},
+        {{"restore", "Alder Desk 64", "--view", "64"}, 0, "64-bit view: Alder Desk 64: already active\n"},
+        {{"hide", "No Such Driver"},
+         1,
+         "64-bit view: No Such Driver: not found\n32-bit view: No Such Driver: not found\n"},
+        {{"restore", "birchfield legacy 32"},
+         0,
+         "64-bit view: birchfield legacy 32: not found\n32-bit view: Birchfield Legacy 32: already active\n"},
+        {{"hide", "Corvid Loopback"},
+         1,
+         "64-bit view: Corvid Loopback: name taken by a driver of that name in " + View64().hiddenShown +
+             "\n32-bit view: Corvid Loopback: not found\n"},
+        {{"hide", kShared, "--view", "32"},
+         1,
+         "32-bit view: Larchmont Dual ASIO: name taken by " + View32().hiddenShown +
+             "\\Larchmont Dual ASIO, a key that is no driver\n"},
+    };
+    const RegistryTree before = Snapshot();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
+        ExpectRun(c.arguments, c.exitCode, c.lines);
+        EXPECT_EQ(before, Snapshot());
+    }
+}
+
+TEST_F(ConsoleMoveTest, ANameMovedOnceIsAlreadyThereTheSecondTime)
+{
+    ExpectRun({"hide", "Corvid Loopback", "corvid loopback", "--view", "64"}, 0,
+              "64-bit view: Corvid Loopback: hidden\n64-bit view: Corvid Loopback: already hidden\n");
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, Only(seeded64_, {"Corvid Loopback"})));
+}
+
+TEST_F(ConsoleMoveTest, OneNameNotMovedMakesTheExitCodeOneAndTheOthersStillMove)
+{
+    ExpectRun({"hide", "No Such Driver", "Corvid Loopback", "--view", "64"}, 1,
+              "64-bit view: No Such Driver: not found\n64-bit view: Corvid Loopback: hidden\n");
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, Only(seeded64_, {"Corvid Loopback"})));
+}
+
+TEST_F(ConsoleMoveTest, UsageErrorsExitWithTwoAndChangeNothing)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{}, "no command given"},
+        {{"move", "Alder Desk 64"}, "unknown command \"move\""},
+        {{"list", "--verbose"}, "unknown option --verbose for list"},
+        {{"hide", "Alder Desk 64", "--json"}, "unknown option --json for hide"},
+        {{"list", "--view", "16"}, "--view takes 32 or 64, not \"16\""},
+        {{"check", "--view"}, "--view needs a value"},
+        {{"hide"}, "hide needs the name of at least one driver"},
+        {{"restore", "--view", "64"}, "restore needs the name of at least one driver"},
+        {{"list", "Alder Desk 64"}, "list takes no names, but was given \"Alder Desk 64\""},
+    };
+    const RegistryTree before = Snapshot();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        const ConsoleRun run = Run(c.arguments);
+        EXPECT_EQ(2u, run.exitCode) << Describe(run);
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ("quimble64: " + c.says + "\nRun quimble64 --help for the usage.\n", run.err);
+    }
+    EXPECT_EQ(before, Snapshot());
+}
+
+TEST_F(ConsoleMoveTest, HelpAndVersionGoToStandardOutputWithExitCodeZero)
+{
+    const ConsoleRun help = Run({"--help"});
+    EXPECT_EQ(0u, help.exitCode) << Describe(help);
+    EXPECT_EQ(0u, help.out.find("quimble64 " QUIMBLE_VERSION ": ")) << help.out;
+    for (const char* line : {"  quimble64 hide    NAME... [--view 32|64]\n", "both registry views", "3 access denied"})
+        EXPECT_NE(std::string::npos, help.out.find(line)) << line;
+    EXPECT_EQ(help.out, Run({"hide", "--help"}).out);
+
+    const ConsoleRun version = Run({"--version"});
+    EXPECT_EQ(0u, version.exitCode) << Describe(version);
+    EXPECT_EQ("quimble64 " QUIMBLE_VERSION " (ASIO Quimble command line, 64-bit edition, both registry views)\n",
+              version.out);
+}
+
+// Denies setting values and creating subkeys on a location, for everyone, as a user without elevation meets it,
+// while reading stays allowed; the key's own security comes back when the test ends.
+class WritesDenied {
+public:
+    explicit WritesDenied(const std::string& path)
+    {
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | WRITE_DAC, key_.Receive()))
+            << path;
+        DWORD size = sizeof original_;
+        EXPECT_EQ(ERROR_SUCCESS, RegGetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, original_, &size));
+        PSECURITY_DESCRIPTOR denying = nullptr;
+        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                         &denying, nullptr));
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, denying));
+        LocalFree(denying);
+    }
+    ~WritesDenied() { RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, original_); }
+
+private:
+    RegistryKey key_;
+    alignas(SECURITY_DESCRIPTOR) char original_[4096] = {};
+};
+
+TEST_F(ConsoleMoveTest, ALocationThatCannotBeWrittenStopsTheCommandBeforeAnythingMoves)
+{
+    const RegistryTree before = Snapshot();
+    {
+        WritesDenied denied(View32().active);
+        const ConsoleRun run = Run({"hide", kShared});
+        EXPECT_EQ(3u, run.exitCode) << Describe(run);
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ(0u, run.err.find("quimble64: cannot open " + View32().activeShown + " for writing: ")) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("Nothing was moved")) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("elevated prompt")) << run.err;
+        // Listing needs no writes, so it still works.
+        const ConsoleRun list = Run({"list", "--json"});
+        EXPECT_EQ(0u, list.exitCode) << Describe(list);
+    }
+    // The 64-bit view would have opened, but nothing moved there either.
+    EXPECT_EQ(before, Snapshot());
+}
+
+class ThirtyTwoBitProgramTest : public ConsoleMoveTest {
+protected:
+    void SetUp() override
+    {
+        if (!ThirtyTwoBitEditionRuns())
+            GTEST_SKIP() << "the 32-bit edition cannot run on this machine (its Wine loader does not start), so "
+                            "quimble.exe is not tested here";
+        ConsoleMoveTest::SetUp();
+    }
+};
+
+TEST_F(ThirtyTwoBitProgramTest, ServesTheThirtyTwoBitViewOnlyAndSaysWhoServesTheOther)
+{
+    const ConsoleRun own = RunThirtyTwoBitProgram({"list", "--json"});
+    EXPECT_EQ(0u, own.exitCode) << Describe(own);
+    const ConsoleRun other = Run({"list", "--view", "32", "--json"});
+    EXPECT_EQ(other.out, own.out);
+
+    const ConsoleRun table = RunThirtyTwoBitProgram({"list"});
+    EXPECT_NE(std::string::npos, table.out.find("is listed by quimble64.exe")) << table.out;
+
+    const RegistryTree before = Snapshot();
+    const ConsoleRun refused = RunThirtyTwoBitProgram({"hide", kShared, "--view", "64"});
+    EXPECT_EQ(2u, refused.exitCode) << Describe(refused);
+    EXPECT_NE(std::string::npos, refused.err.find("the 64-bit view needs quimble64.exe")) << refused.err;
+    EXPECT_EQ(before, Snapshot());
+
+    const ConsoleRun hidden = RunThirtyTwoBitProgram({"hide", kShared});
+    EXPECT_EQ(0u, hidden.exitCode) << Describe(hidden);
+    EXPECT_EQ("32-bit view: Larchmont Dual ASIO: hidden\n", hidden.out);
+    EXPECT_TRUE(MachineKeyHolds(View32().hidden, Only(seeded32_, {kShared})));
+    EXPECT_TRUE(MachineKeyHolds(View64().active, seeded64_));
+}
+
+}  // namespace

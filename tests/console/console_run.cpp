@@ -1,0 +1,98 @@
+// Starting a console program without a console of its own, with inheritable handles for its standard streams.
+#include "console_run.h"
+
+#include "console_text.h"
+#include "scoped_handle.h"
+
+namespace {
+
+constexpr DWORD kRunTimeoutMs = 60000;
+
+// A scratch file that goes when its last handle closes: the child's inherited one and ours.
+HANDLE InheritableScratchFile()
+{
+    wchar_t folder[MAX_PATH];
+    wchar_t path[MAX_PATH];
+    if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"qcr", 0, path))
+        return INVALID_HANDLE_VALUE;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+std::string ReadAll(HANDLE handle, bool fromStart)
+{
+    if (fromStart)
+        SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read)
+        bytes.append(buffer, read);
+    return bytes;
+}
+
+}  // namespace
+
+ConsoleRun RunConsole(const std::string& exe, const std::vector<std::string>& arguments, OutputTo output)
+{
+    ConsoleRun run;
+    std::wstring commandLine = L"\"" + WideFromUtf8(exe) + L"\"";
+    for (const std::string& argument : arguments)
+        commandLine += L" \"" + WideFromUtf8(argument) + L"\"";
+
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    ScopedHandle input(
+        CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr));
+    ScopedHandle errors(InheritableScratchFile());
+    ScopedHandle results(output == OutputTo::File ? InheritableScratchFile() : nullptr);
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (output == OutputTo::Pipe && CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    ScopedHandle pipeRead(readEnd);
+    PROCESS_INFORMATION info = {};
+    bool started = false;
+    {
+        // Closed once the child has its copy, so that reading the pipe ends when the child does.
+        ScopedHandle pipeWrite(writeEnd);
+        HANDLE out = output == OutputTo::File ? results.Get() : pipeWrite.Get();
+        if (!input.IsOpen() || !errors.IsOpen() || !out) {
+            run.failure = "cannot make the standard handles, error " + std::to_string(GetLastError());
+            return run;
+        }
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = input.Get();
+        startup.hStdOutput = out;
+        startup.hStdError = errors.Get();
+        started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                 &startup, &info);
+    }
+    if (!started) {
+        run.failure = "CreateProcessW(" + exe + ") failed, error " + std::to_string(GetLastError());
+        return run;
+    }
+    ScopedHandle process(info.hProcess);
+    CloseHandle(info.hThread);
+    if (output == OutputTo::Pipe)
+        run.out = ReadAll(pipeRead.Get(), false);
+    if (WaitForSingleObject(process.Get(), kRunTimeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        run.failure = exe + " did not end within " + std::to_string(kRunTimeoutMs / 1000) + " s";
+        return run;
+    }
+    GetExitCodeProcess(process.Get(), &run.exitCode);
+    if (output == OutputTo::File)
+        run.out = ReadAll(results.Get(), true);
+    run.err = ReadAll(errors.Get(), true);
+    return run;
+}
+
+std::string Describe(const ConsoleRun& run)
+{
+    if (!run.failure.empty())
+        return run.failure;
+    return "exit code " + std::to_string(run.exitCode) + "\nstdout:\n" + run.out + "stderr:\n" + run.err;
+}
