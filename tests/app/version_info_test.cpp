@@ -1,5 +1,5 @@
-// Reads the built executable's version block with the calls behind Windows' file properties, and checks what the
-// properties page would show against the version the build was given.
+// Reads the built executables' version blocks with the calls behind Windows' file properties, and checks what the
+// properties page would show against the version the build was given: the dialog's and the console program's.
 #include <windows.h>
 #include "expected_texts.h"
 #include "host_path.h"
@@ -17,21 +17,23 @@ std::string FileNameOf(const std::string& path)
     return path.substr(path.find_last_of("/\\") + 1);
 }
 
-class VersionInfoTest : public ::testing::Test {
+// The programs of this edition that carry the block, by their build-host paths.
+const char* const kPrograms[] = {QUIMBLE_APP_EXE, QUIMBLE_CONSOLE_EXE};
+
+class VersionInfoTest : public ::testing::TestWithParam<const char*> {
 protected:
-    static void SetUpTestSuite()
+    void SetUp() override
     {
-        std::string path = WindowsPathOf(QUIMBLE_APP_EXE);
+        std::string path = WindowsPathOf(GetParam());
         DWORD ignored = 0;
         block.assign(GetFileVersionInfoSizeA(path.c_str(), &ignored), 0);
         if (!block.empty() && !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()))
             block.clear();
+        ASSERT_FALSE(block.empty()) << "GetFileVersionInfoA(\"" << GetParam() << "\")";
     }
-    static void TearDownTestSuite() { block.clear(); }
-    void SetUp() override { ASSERT_FALSE(block.empty()) << "GetFileVersionInfoA(\"" << QUIMBLE_APP_EXE << "\")"; }
 
     // The value at a sub-block path, and its length in the units VerQueryValueA counts; nullptr where there is none.
-    static const void* Query(const std::string& subBlock, UINT* length)
+    const void* Query(const std::string& subBlock, UINT* length)
     {
         void* value = nullptr;
         *length = 0;
@@ -39,7 +41,7 @@ protected:
     }
 
     // A string from the table the first translation names, as the properties page looks it up.
-    static std::string String(const char* name)
+    std::string String(const char* name)
     {
         UINT length = 0;
         const auto* translation = static_cast<const WORD*>(Query("\\VarFileInfo\\Translation", &length));
@@ -51,11 +53,12 @@ protected:
         return text ? std::string(text) : std::string("(no ") + path + ")";
     }
 
-    static std::vector<char> block;
+    std::vector<char> block;
 };
-std::vector<char> VersionInfoTest::block;
+INSTANTIATE_TEST_SUITE_P(Programs, VersionInfoTest, ::testing::ValuesIn(kPrograms),
+                         [](const auto& info) { return std::string(info.index ? "Console" : "Dialog"); });
 
-TEST_F(VersionInfoTest, FixedPartCarriesTheBuildsVersionForAnApplication)
+TEST_P(VersionInfoTest, FixedPartCarriesTheBuildsVersionForAnApplication)
 {
     UINT length = 0;
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(Query("\\", &length));
@@ -72,7 +75,7 @@ TEST_F(VersionInfoTest, FixedPartCarriesTheBuildsVersionForAnApplication)
     EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
 }
 
-TEST_F(VersionInfoTest, OneTranslationEnglishAustraliaInCodePage1252)
+TEST_P(VersionInfoTest, OneTranslationEnglishAustraliaInCodePage1252)
 {
     UINT length = 0;
     const auto* translation = static_cast<const WORD*>(Query("\\VarFileInfo\\Translation", &length));
@@ -82,11 +85,11 @@ TEST_F(VersionInfoTest, OneTranslationEnglishAustraliaInCodePage1252)
     EXPECT_EQ(1252, translation[1]);
 }
 
-TEST_F(VersionInfoTest, StringsShowProductVersionFileNameAndCopyright)
+TEST_P(VersionInfoTest, StringsShowProductVersionFileNameAndCopyright)
 {
     const std::pair<const char*, std::string> expected[] = {
         {"ProductName", "ASIO Quimble"},     {"FileVersion", QUIMBLE_VERSION},
-        {"ProductVersion", QUIMBLE_VERSION}, {"OriginalFilename", FileNameOf(QUIMBLE_APP_EXE)},
+        {"ProductVersion", QUIMBLE_VERSION}, {"OriginalFilename", FileNameOf(GetParam())},
         {"LegalCopyright", kCopyrightLine},
     };
     for (const auto& [name, value] : expected)
@@ -94,7 +97,7 @@ TEST_F(VersionInfoTest, StringsShowProductVersionFileNameAndCopyright)
 }
 
 // Task Manager and the properties page show the description, so it alone tells a user which edition runs.
-TEST_F(VersionInfoTest, DescriptionNamesThisEditionOnly)
+TEST_P(VersionInfoTest, DescriptionNamesThisEditionOnly)
 {
     std::string description = String("FileDescription");
     EXPECT_NE(std::string::npos, description.find("ASIO Quimble")) << description;
