@@ -35,14 +35,10 @@ bool ChooseViews(int bits, std::vector<RegistryView>& views)
         views = {*view};
         return true;
     }
-#ifdef _WIN64
-    UsageError("there is no " + std::to_string(bits) + "-bit view");
-#else
-    if (served.front().wow64)
-        UsageError("the 64-bit view needs quimble64.exe: this 32-bit program serves the 32-bit view only");
-    else
-        UsageError("32-bit Windows has no 64-bit view");
-#endif
+    // Only the 32-bit program serves one view, so the view it was asked for is the 64-bit one.
+    UsageError(served.front().wow64
+                   ? "the 64-bit view needs quimble64.exe: this 32-bit program serves the 32-bit view only"
+                   : "32-bit Windows has no 64-bit view");
     return false;
 }
 
