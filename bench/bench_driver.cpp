@@ -1,6 +1,7 @@
 // Measures the real program beside its baselines, interleaved in one run, and prints a table of medians and ratios.
 // Runs only in the benchmark's own Wine prefix: it rewrites both driver locations of HKEY_LOCAL_MACHINE.
 #include "app_driver.h"
+#include "console_bench.h"
 #include "driver_entries.h"
 #include "raw_registry.h"
 #include "registry_key.h"
@@ -245,6 +246,8 @@ void Interleave(int repetitions, const std::function<void()>& project, const std
 struct Bench {
     std::string appExe;
     std::string bareExe;
+    std::string consoleExe;
+    std::string rawConsoleExe;
     int repetitions = 5;
     std::vector<Row> rows;
 
@@ -319,6 +322,48 @@ struct Bench {
             });
     }
 
+    // quimble64.exe's list and check of both views against the raw loop of the same calls, each a process of its own.
+    void Console(int drivers, double target)
+    {
+        Progress("the console program's list and check of " + std::to_string(drivers) + " drivers in each view");
+        const std::string seeded = SeedConsoleViews(drivers);
+        if (!seeded.empty())
+            Fail(seeded);
+        const std::string count = std::to_string(drivers);
+        const size_t list =
+            Add("quimble64 list --json, " + count + " drivers in each view (vs raw loop)", "ms", target);
+        const size_t check = Add("quimble64 check, " + count + " drivers in each view (vs raw loop)", "ms", target);
+        const auto time = [&](const std::string& exe, const std::string& arguments) {
+            const ConsoleTiming run = TimeConsoleRun(exe, arguments);
+            if (!run.failure.empty())
+                Fail(run.failure);
+            return run.ms;
+        };
+        // Unmeasured first runs, which also show that both find every server: the first start of each program pays
+        // for caches the later ones share.
+        const auto loadable = [&](const std::string& exe, const std::string& arguments, const std::string& ok) {
+            const ConsoleTiming run = TimeConsoleRun(exe, arguments);
+            size_t found = 0;
+            for (size_t at = run.output.find(ok); at != std::string::npos; at = run.output.find(ok, at + 1))
+                ++found;
+            if (!run.failure.empty() || found != 2 * static_cast<size_t>(drivers))
+                Fail(exe + " " + arguments + " found " + std::to_string(found) + " servers that load " + run.failure);
+        };
+        loadable(consoleExe, "list --json", "\"health\": \"ok\"");
+        loadable(rawConsoleExe, "list", "\tok\n");
+        Interleave(
+            repetitions,
+            [&] {
+                rows[list].project.push_back(time(consoleExe, "list --json"));
+                rows[check].project.push_back(time(consoleExe, "check"));
+            },
+            [&] {
+                rows[list].baseline.push_back(time(rawConsoleExe, "list"));
+                rows[check].baseline.push_back(time(rawConsoleExe, "check"));
+            });
+        ClearConsoleViews();
+    }
+
     void Print() const
     {
         const char* edition = sizeof(void*) == 8 ? "64-bit" : "32-bit";
@@ -367,6 +412,12 @@ int main(int argc, char** argv)
     bench.Listing(10000, 1.15);
     bench.Moves(100, 1.25);
     bench.Moves(1000, 1.25);
+    // Both registry views are the 64-bit console program's alone.
+    if (sizeof(void*) == 8) {
+        bench.consoleExe = WindowsPathOf(QUIMBLE_CONSOLE_EXE);
+        bench.rawConsoleExe = WindowsPathOf(QUIMBLE_RAW_CONSOLE_EXE);
+        bench.Console(1000, 1.25);
+    }
     ClearLocations();
     bench.Print();
     return 0;
