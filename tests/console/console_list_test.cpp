@@ -2,6 +2,7 @@
 // the server a host of each view would load, and check's verdict.
 #include "console_fixture.h"
 #include "console_text.h"
+#include "host_path.h"
 
 #include <nlohmann/json.hpp>
 
@@ -280,6 +281,18 @@ TEST_F(ConsoleListTest, TableShowsTheSameRecordsInLinedUpColumnsPerView)
     EXPECT_NE(std::string::npos, run.out.find("32-bit view: " + View32().activeShown + " (active), " +
                                               View32().hiddenShown + " (hidden)\n"))
         << run.out;
+}
+
+TEST_F(ConsoleListTest, AConsoleShowsTheTableAsAFileHoldsIt)
+{
+    // Written to the console as UTF-16, names in other scripts included, so that it shows what the file holds.
+    const ConsoleRun file = Run({"list"});
+    const ConsoleRun shown = RunInNewConsole(WindowsPathOf(QUIMBLE_CONSOLE_EXE), {"list"});
+    ASSERT_EQ("", shown.failure);
+    EXPECT_EQ(0u, shown.exitCode);
+    EXPECT_EQ(file.out, shown.out);
+    EXPECT_NE(std::string::npos, shown.out.find(std::string(kJapanese) + "  ")) << shown.out;
+    EXPECT_NE(std::string::npos, shown.out.find(std::string(kCyrillic) + "  ")) << shown.out;
 }
 
 TEST_F(ConsoleListTest, ViewOptionListsThatViewAlone)

@@ -167,11 +167,14 @@ TEST_F(ConsoleMoveTest, HelpAndVersionGoToStandardOutputWithExitCodeZero)
               version.out);
 }
 
-// Denies setting values and creating subkeys on a location, for everyone, as a user without elevation meets it,
-// while reading stays allowed; the key's own security comes back when the test ends.
-class WritesDenied {
+// Denies access to a location for everyone, as a user without elevation meets it: setting values and creating
+// subkeys (reading stays allowed), or reading. The key's own security comes back when the test ends.
+constexpr char kWritesDenied[] = "D:(D;;0x6;;;WD)(A;;KA;;;WD)";
+constexpr char kReadsDenied[] = "D:(D;;KR;;;WD)(A;;KA;;;WD)";
+
+class AccessDenied {
 public:
-    explicit WritesDenied(const std::string& path)
+    AccessDenied(const std::string& path, const char* securityDescriptor)
     {
         EXPECT_EQ(ERROR_SUCCESS,
                   RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | WRITE_DAC, key_.Receive()))
@@ -179,12 +182,12 @@ public:
         DWORD size = sizeof original_;
         EXPECT_EQ(ERROR_SUCCESS, RegGetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, original_, &size));
         PSECURITY_DESCRIPTOR denying = nullptr;
-        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
-                                                                         &denying, nullptr));
+        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(securityDescriptor, SDDL_REVISION_1, &denying,
+                                                                         nullptr));
         EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, denying));
         LocalFree(denying);
     }
-    ~WritesDenied() { RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, original_); }
+    ~AccessDenied() { RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, original_); }
 
 private:
     RegistryKey key_;
@@ -195,7 +198,7 @@ TEST_F(ConsoleMoveTest, ALocationThatCannotBeWrittenStopsTheCommandBeforeAnythin
 {
     const RegistryTree before = Snapshot();
     {
-        WritesDenied denied(View32().active);
+        AccessDenied denied(View32().active, kWritesDenied);
         const ConsoleRun run = Run({"hide", kShared});
         EXPECT_EQ(3u, run.exitCode) << Describe(run);
         EXPECT_EQ("", run.out);
@@ -208,6 +211,18 @@ TEST_F(ConsoleMoveTest, ALocationThatCannotBeWrittenStopsTheCommandBeforeAnythin
     }
     // The 64-bit view would have opened, but nothing moved there either.
     EXPECT_EQ(before, Snapshot());
+}
+
+TEST_F(ConsoleMoveTest, ALocationThatCannotBeReadStopsListAndCheckWithThree)
+{
+    AccessDenied denied(View32().active, kReadsDenied);
+    for (const char* command : {"list", "check"}) {
+        SCOPED_TRACE(command);
+        const ConsoleRun run = Run({command, "--json"});
+        EXPECT_EQ(3u, run.exitCode) << Describe(run);
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ(0u, run.err.find("quimble64: cannot read " + View32().activeShown + ": ")) << run.err;
+    }
 }
 
 class ThirtyTwoBitProgramTest : public ConsoleMoveTest {

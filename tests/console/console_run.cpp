@@ -32,14 +32,21 @@ std::string ReadAll(HANDLE handle, bool fromStart)
     return bytes;
 }
 
+// The program and each argument in quotes, which none of the tests' arguments holds itself.
+std::wstring CommandLine(const std::string& exe, const std::vector<std::string>& arguments)
+{
+    std::wstring commandLine = L"\"" + WideFromUtf8(exe) + L"\"";
+    for (const std::string& argument : arguments)
+        commandLine += L" \"" + WideFromUtf8(argument) + L"\"";
+    return commandLine;
+}
+
 }  // namespace
 
 ConsoleRun RunConsole(const std::string& exe, const std::vector<std::string>& arguments, OutputTo output)
 {
     ConsoleRun run;
-    std::wstring commandLine = L"\"" + WideFromUtf8(exe) + L"\"";
-    for (const std::string& argument : arguments)
-        commandLine += L" \"" + WideFromUtf8(argument) + L"\"";
+    std::wstring commandLine = CommandLine(exe, arguments);
 
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     ScopedHandle input(
@@ -87,6 +94,49 @@ ConsoleRun RunConsole(const std::string& exe, const std::vector<std::string>& ar
     if (output == OutputTo::File)
         run.out = ReadAll(results.Get(), true);
     run.err = ReadAll(errors.Get(), true);
+    return run;
+}
+
+ConsoleRun RunInNewConsole(const std::string& exe, const std::vector<std::string>& arguments)
+{
+    // Wide enough that no row of a listing wraps.
+    constexpr SHORT kColumns = 400;
+    constexpr SHORT kRows = 200;
+    ConsoleRun run;
+    std::wstring commandLine = CommandLine(exe, arguments);
+    // Any console the test was started with is left first: only a console of its own can be read back.
+    FreeConsole();
+    if (!AllocConsole()) {
+        run.failure = "AllocConsole failed, error " + std::to_string(GetLastError());
+        return run;
+    }
+    ScopedHandle screen(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!screen.IsOpen() || !SetConsoleScreenBufferSize(screen.Get(), {kColumns, kRows}) ||
+        !CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        run.failure = "cannot run " + exe + " in a new console, error " + std::to_string(GetLastError());
+        FreeConsole();
+        return run;
+    }
+    ScopedHandle process(info.hProcess);
+    CloseHandle(info.hThread);
+    if (WaitForSingleObject(process.Get(), kRunTimeoutMs) != WAIT_OBJECT_0)
+        TerminateProcess(process.Get(), 1);
+    GetExitCodeProcess(process.Get(), &run.exitCode);
+    std::wstring shown;
+    for (SHORT row = 0; row < kRows; ++row) {
+        std::wstring cells(kColumns, L' ');
+        DWORD read = 0;
+        ReadConsoleOutputCharacterW(screen.Get(), &cells[0], kColumns, {0, row}, &read);
+        cells.erase(cells.find_last_not_of(L' ') + 1);
+        shown += cells + L"\n";
+    }
+    shown.erase(shown.find_last_not_of(L'\n') + 1);
+    run.out = Utf8FromWide(shown) + "\n";
+    FreeConsole();
     return run;
 }
 

@@ -19,5 +19,9 @@ enum class OutputTo { File, Pipe };
 ConsoleRun RunConsole(const std::string& exe, const std::vector<std::string>& arguments,
                       OutputTo output = OutputTo::File);
 
+// Runs the program in a console of its own that this process makes for the run, as a user at a prompt would, and
+// gives in `out` what that console shows: its rows, without the blanks that fill them, one line each.
+ConsoleRun RunInNewConsole(const std::string& exe, const std::vector<std::string>& arguments);
+
 // The run in a failure message: its exit code and both streams.
 std::string Describe(const ConsoleRun& run);
