@@ -29,13 +29,8 @@ struct ViewMoves {
     RegistryKey hidden;
 };
 
-// A name the user gave, and whether it was found anywhere and moved nowhere it should have been.
-struct NameResult {
-    bool found = false;
-    bool failed = false;
-};
-
-// The outcome of one name in one view, as the line says it.
+// The outcome of one name in one view: the line that says it, whether the view held the name (in either location),
+// and whether it failed to move it.
 struct Verdict {
     std::string text;
     bool found;
@@ -146,14 +141,15 @@ public:
     // view failed to move it.
     bool Move(const std::string& given, const std::wstring& name)
     {
-        NameResult result;
+        bool found = false;
+        bool failed = false;
         for (auto& moves : views_) {
             const Verdict verdict = MoveInView(*moves, given, name);
-            result.found = result.found || verdict.found;
-            result.failed = result.failed || verdict.failed;
+            found = found || verdict.found;
+            failed = failed || verdict.failed;
             WriteOut(std::to_string(moves->view.bits) + "-bit view: " + verdict.text + "\n");
         }
-        return result.found && !result.failed;
+        return found && !failed;
     }
 
 private:
@@ -174,16 +170,16 @@ private:
                         false};
             return {given + ": not found", false, false};
         }
-        const std::string exact = entry->name;
+        // A copy: the lists change below.
         const Entry moved = *entry;
-        const std::string shown = Utf8FromActiveCodePage(exact);
+        const std::string shown = Utf8FromActiveCodePage(moved.name);
         HKEY source = hide_ ? moves.active.Get() : moves.hidden.Get();
         HKEY destination = hide_ ? moves.hidden.Get() : moves.active.Get();
         const std::string destinationShown = MachineKeyAsShown(moves.view, moves.destinationPath);
-        const MoveOutcome outcome = MoveEntry(source, destination, exact.c_str(), moves.view.flag);
+        const MoveOutcome outcome = MoveEntry(source, destination, moved.name.c_str(), moves.view.flag);
         switch (outcome.result) {
         case MoveResult::Moved:
-            RemoveEntry(moves.source, exact);
+            RemoveEntry(moves.source, moved.name);
             moves.destination.push_back(moved);
             return {shown + (hide_ ? ": hidden" : ": restored"), true, false};
         case MoveResult::NameTakenByDevice:
