@@ -36,6 +36,10 @@ constexpr char kRestoreNothingSelectedText[] =
     "Hit the \"Help\" button for further information on how to use this utility.";
 constexpr char kDevicesInTheWayText[] =
     "These devices were left where they are, because the other list already has a device of the same name:\n";
+constexpr char kNotMovedText[] = "These devices could not be moved and were left where they are:\n";
+constexpr char kInBothText[] =
+    "These devices are now in both lists: they were copied, but a failure kept them from being removed from where "
+    "they were:\n";
 inline std::string KeysInTheWayText(const std::string& locationPath)
 {
     return "These devices were left where they are, because HKEY_LOCAL_MACHINE\\" + locationPath +
