@@ -84,8 +84,8 @@ HWND CDialog::Create(HWND parent)
 
 BOOL CDialog::PreTranslateMessage(MSG* msg)
 {
-    // WM_UNICHAR (0x109) is left to the loop: the dialog manager has no navigation for it.
-    if (msg->message < WM_KEYDOWN || msg->message > 0x0108)
+    // Mouse messages and WM_UNICHAR are left to the loop: the dialog manager has no navigation for them.
+    if (!IsKeyboardMessage(msg->message))
         return FALSE;
     if (!IsDialogMessageA(hWnd, msg))
         return FALSE;
