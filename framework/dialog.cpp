@@ -14,6 +14,11 @@ namespace {
 constexpr LPCSTR kNoThreadRecordText = "StaticDialogProc .. Failed to read the thread's record";
 constexpr LPCSTR kNotRoutedText = "StaticDialogProc .. Failed to route message";
 
+bool IsDialog(CWnd& object)
+{
+    return dynamic_cast<CDialog*>(&object) != nullptr;
+}
+
 // The resource module when it holds the template, else the program's own module.
 HINSTANCE TemplateModule(CWinApp& app, LPCSTR templateName)
 {
@@ -206,23 +211,11 @@ INT_PTR CDialog::DialogProcDefault(HWND dialog, UINT message, WPARAM wParam, LPA
         if (CWnd* control = FromHandle(reinterpret_cast<HWND>(lParam)))
             control->OnReflectedMessage(WM_COMMAND, wParam, lParam);
         return FALSE;
-    case WM_NOTIFY: {
-        // A malformed notification without a header still reaches OnNotify, but names no sender to offer it to.
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header) {
-            CWnd* sender = FromHandle(header->hwndFrom);
-            if (sender && sender->OnReflectedNotify(wParam, lParam))
-                return TRUE;
-            // An inner child of a control offers its notifications to the control's object.
-            HWND senderParent = GetParent(header->hwndFrom);
-            if (senderParent != dialog) {
-                CWnd* control = FromHandle(senderParent);
-                if (control && control->OnReflectedNotify(wParam, lParam))
-                    return TRUE;
-            }
-        }
+    case WM_NOTIFY:
+        if (ReflectNotify(dialog, lParam,
+                          [&](CWnd* target) { return target && target->OnReflectedNotify(wParam, lParam) != 0; }))
+            return TRUE;
         return OnNotify(wParam, lParam) == 1 ? TRUE : FALSE;
-    }
     default:
         if (IsReflectedMessage(message))
             return ReflectMessage(dialog, message, wParam, lParam);
@@ -274,28 +267,12 @@ INT_PTR CALLBACK StaticDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 {
     // Nothing may unwind into the dialog manager's frames: a framework failure is shown, anything else is held.
     try {
-        CWinApp* app = CurrentApp();
-        if (!app)
-            throw CWinException(kNoThreadRecordText);
-        if (CWnd* found = app->FindInMap(dialog)) {
-            // Only a dialog object has a dialog procedure; another object bound to the handle leaves the
-            // message to the dialog manager.
-            auto* owner = dynamic_cast<CDialog*>(found);
-            if (!owner)
-                return FALSE;
-            return owner->DialogProc(dialog, message, wParam, lParam);
-        }
-        auto* record = static_cast<ThreadRecord*>(TlsGetValue(app->GetTlsIndex()));
-        if (!record)
-            throw CWinException(kNoThreadRecordText);
-        // A window object other than a dialog is being created by someone else; it is not ours to take.
-        auto* pending = dynamic_cast<CDialog*>(record->pendingWindow);
-        if (!pending)
-            throw CWinException(kNotRoutedText);
-        record->pendingWindow = nullptr;
-        pending->hWnd = dialog;
-        pending->AddToMap();
-        return pending->DialogProc(dialog, message, wParam, lParam);
+        // Only a dialog object has a dialog procedure: another object bound to the handle leaves the message to
+        // the dialog manager, and one being created by someone else is not ours to take.
+        auto* owner = dynamic_cast<CDialog*>(MessageTarget(dialog, IsDialog, kNoThreadRecordText, kNotRoutedText));
+        if (!owner)
+            return FALSE;
+        return owner->DialogProc(dialog, message, wParam, lParam);
     } catch (const CWinException& e) {
         e.ShowMessage();
         return 0;
