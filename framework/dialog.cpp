@@ -2,6 +2,7 @@
 #include "dialog.h"
 
 #include <commctrl.h>
+#include <optional>
 
 #include "held_exception.h"
 #include "win_app.h"
@@ -29,6 +30,49 @@ HINSTANCE TemplateModule(CWinApp& app, LPCSTR templateName)
     if (!found)
         return app.GetInstanceHandle();
     return lookup;
+}
+
+// What the system's create call of a run returned, with the last-error value it left, which the clean-up after it
+// may change.
+template <class Result> struct RunStart {
+    Result result;
+    DWORD error;
+
+    // The run's failure, reported with the create call's own error code.
+    [[noreturn]] void Fail(LPCSTR text) const
+    {
+        SetLastError(error);
+        throw CWinException(text);
+    }
+};
+
+template <class Result> using FromMemoryCall = Result(WINAPI*)(HINSTANCE, LPCDLGTEMPLATEA, HWND, DLGPROC, LPARAM);
+template <class Result> using FromResourceCall = Result(WINAPI*)(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM);
+
+// What a modal and a modeless run share up to the system's create call: a live window is refused, whatever a dead
+// one left behind (a map entry, icons) goes before a new one is bound, and the object is handed to the new window's
+// first message for the length of the call, which builds the dialog from its template.
+template <class Result>
+RunStart<Result> StartRun(CDialog& dialog, BOOL modal, LPCSTR alreadyExistsText, FromMemoryCall<Result> fromMemory,
+                          FromResourceCall<Result> fromResource)
+{
+    if (IsWindow(dialog.hWnd))
+        throw CWinException(alreadyExistsText);
+    CWinApp& app = RequireCurrentApp();
+    dialog.Destroy();
+    dialog.modal = modal;
+    ThreadRecord* record = app.AcquireThreadRecord();
+    PendingWindowScope pending(*record, &dialog);
+    // A held exception ends the innermost modal loop, so the loop this run enters is marked for its length.
+    std::optional<ModalLoopScope> loop;
+    if (modal)
+        loop.emplace(&dialog);
+    const Result result =
+        dialog.templateInMemory
+            ? fromMemory(app.GetInstanceHandle(), dialog.inMemoryTemplate, dialog.parentWindow, StaticDialogProc, 0)
+            : fromResource(TemplateModule(app, dialog.templateName), dialog.templateName, dialog.parentWindow,
+                           StaticDialogProc, 0);
+    return {result, GetLastError()};
 }
 
 }  // namespace
@@ -100,37 +144,15 @@ BOOL CDialog::PreTranslateMessage(MSG* msg)
 INT_PTR CDialog::DoModal()
 {
     try {
-        if (IsWindow(hWnd))
-            throw CWinException("CDialog::DoModal ... Window already exists");
-        CWinApp& app = RequireCurrentApp();
-        // Whatever an earlier, dead window left behind (a map entry, icons) goes before a new one is bound.
-        Destroy();
-        modal = TRUE;
-        ThreadRecord* record = app.AcquireThreadRecord();
-        INT_PTR result = -1;
-        DWORD modalError = 0;
-        {
-            PendingWindowScope pending(*record, this);
-            ModalLoopScope loop(this);
-            if (templateInMemory) {
-                result = DialogBoxIndirectParamA(app.GetInstanceHandle(), inMemoryTemplate, parentWindow,
-                                                 StaticDialogProc, 0);
-            } else {
-                result =
-                    DialogBoxParamA(TemplateModule(app, templateName), templateName, parentWindow, StaticDialogProc, 0);
-            }
-            modalError = GetLastError();
-        }
+        const auto run = StartRun(*this, TRUE, "CDialog::DoModal ... Window already exists", DialogBoxIndirectParamA,
+                                  DialogBoxParamA);
         hWnd = nullptr;
         // The window is gone; an entry left behind would point at this object after it is destroyed.
         RemoveFromMap();
         RethrowHeldException();
-        if (result == -1) {
-            // The clean-up above may change the thread's last-error value; the report is about the modal call.
-            SetLastError(modalError);
-            throw CWinException("Failed to create modal dialog box");
-        }
-        return result;
+        if (run.result == -1)
+            run.Fail("Failed to create modal dialog box");
+        return run.result;
     } catch (const CWinException& e) {
         e.ShowMessage();
         return -1;
@@ -140,26 +162,9 @@ INT_PTR CDialog::DoModal()
 HWND CDialog::DoModeless()
 {
     try {
-        if (IsWindow(hWnd))
-            throw CWinException("CDialog::DoModeless ... Window already exists");
-        CWinApp& app = RequireCurrentApp();
-        Destroy();
-        modal = FALSE;
-        ThreadRecord* record = app.AcquireThreadRecord();
-        HWND created = nullptr;
-        DWORD createError = 0;
-        {
-            PendingWindowScope pending(*record, this);
-            if (templateInMemory) {
-                created = CreateDialogIndirectParamA(app.GetInstanceHandle(), inMemoryTemplate, parentWindow,
-                                                     StaticDialogProc, 0);
-            } else {
-                created = CreateDialogParamA(TemplateModule(app, templateName), templateName, parentWindow,
-                                             StaticDialogProc, 0);
-            }
-            createError = GetLastError();
-        }
-        hWnd = created;
+        const auto run = StartRun(*this, FALSE, "CDialog::DoModeless ... Window already exists",
+                                  CreateDialogIndirectParamA, CreateDialogParamA);
+        hWnd = run.result;
         if (!hWnd)
             RemoveFromMap();
         try {
@@ -169,10 +174,8 @@ HWND CDialog::DoModeless()
             Destroy();
             throw;
         }
-        if (!hWnd) {
-            SetLastError(createError);
-            throw CWinException("CDialog::DoModeless ... Failed to create dialog");
-        }
+        if (!hWnd)
+            run.Fail("CDialog::DoModeless ... Failed to create dialog");
         return hWnd;
     } catch (const CWinException& e) {
         e.ShowMessage();
