@@ -84,8 +84,11 @@ const RegistryTree* Find(const RegistryTree& location, const std::string& name)
                 return ::testing::AssertionFailure() << "\"" << name << "\" is not named in: " << box.text;
         return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "no box says \"" << paragraph << "\" for "
-                                         << ::testing::PrintToString(names);
+    auto failure = ::testing::AssertionFailure() << "no box says \"" << paragraph << "\" for "
+                                                 << ::testing::PrintToString(names) << "; " << boxes.size() << " boxes:";
+    for (const RecordedBox& box : boxes)
+        failure << " [" << box.title << ": " << box.text << "]";
+    return failure;
 }
 
 namespace {
