@@ -11,11 +11,11 @@ CHyperlink::CHyperlink()
       pressed(FALSE),
       visitedColor(RGB(128, 0, 128)),
       unvisitedColor(RGB(0, 0, 255)),
-      linkCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))),  // IDC_HAND
+      linkCursor(LoadCursorA(nullptr, IDC_HAND)),
       underlinedFont(nullptr)
 {
     if (!linkCursor)
-        linkCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+        linkCursor = LoadCursorA(nullptr, IDC_ARROW);
 }
 
 CHyperlink::~CHyperlink()

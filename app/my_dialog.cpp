@@ -3,7 +3,6 @@
 
 #include "driver_entries.h"
 #include "driver_moves.h"
-#include "registry_key.h"
 #include "resources/resource.h"
 
 const char kHelpText[] =
@@ -44,21 +43,21 @@ BOOL CMyDialog::OnInitDialog()
     SetIconSmall(IDI_APP);
 
     RegistryKey active;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, KEY_ALL_ACCESS, active.Receive()) != ERROR_SUCCESS) {
+    if (OpenActiveLocationAtStart(active) != ERROR_SUCCESS) {
         MessageBoxA(nullptr, "No Asio drivers found or no right to access the registry. ASIO Quimble will exit now.",
                     "ASIO Quimble", MB_OK);
         EndDialog(IDCANCEL);
         return TRUE;
     }
-    FillDriverList(active.Get(), hWnd, IDC_ACTIVE_LIST);
+    FillDriverList(active.Get(), hWnd, kActiveLocation);
     active.Close();
 
     // The hidden location comes into being with the first move, so its absence means first use.
     RegistryKey hidden;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHiddenLocationPath, 0, KEY_ALL_ACCESS, hidden.Receive()) != ERROR_SUCCESS)
+    if (OpenLocationForListing(kHiddenLocation, hidden) != ERROR_SUCCESS)
         ShowHelp();
     else
-        FillDriverList(hidden.Get(), hWnd, IDC_HIDDEN_LIST);
+        FillDriverList(hidden.Get(), hWnd, kHiddenLocation);
     hidden.Close();
 
     hyperlink.AttachToDialogItem(IDC_HYPERLINK, this);

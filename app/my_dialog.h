@@ -16,6 +16,3 @@ public:
 
     CHyperlink hyperlink;
 };
-
-// The usage text, shown on "&Help" and on first use.
-extern const char kHelpText[];

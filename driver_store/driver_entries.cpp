@@ -1,17 +1,21 @@
 // Deciding which subkeys are driver entries and listing them, with the buffer sizes the registry calls are given.
 #include "driver_entries.h"
 
+#include "list_redraw.h"
 #include "registry_calls.h"
-#include "registry_key.h"
 
 #include <cstring>
+
+const DriverLocation kActiveLocation = {kActiveLocationPath, 124};
+const DriverLocation kHiddenLocation = {kHiddenLocationPath, 121};
 
 namespace {
 
 constexpr DWORD kClassBufferSize = 260;
-// Sizes passed to the calls include the terminator, so the longest name that fits is one shorter.
-constexpr DWORD kSubkeyNameBufferSize = 256;
-constexpr DWORD kSubkeyNameSize = 255;
+// A registry name is at most 255 characters, and one character may take three bytes in UTF-8, the code page the
+// programs ask for. The longest name listed is 254 characters, counted as the registry counts them.
+constexpr DWORD kSubkeyNameBufferSize = 3 * 255 + 1;
+constexpr int kLongestListedName = 254;
 constexpr DWORD kValueNameBufferSize = 16384;
 constexpr DWORD kValueNameSize = 16383;
 
@@ -41,12 +45,59 @@ KeyCounts QueryKeyCounts(HKEY key)
     return counts;
 }
 
+// Where the system ignores the programs' UTF-8 code page, a name outside the ANSI code page comes back converted
+// (question marks, or a best-fit look-alike that may name another key). Such a name is compared with the true one
+// and left out unless it is the same name.
+bool CarriedWhole(HKEY location, DWORD index, const char* name)
+{
+    if (GetACP() == CP_UTF8)
+        return true;
+    wchar_t trueName[256] = {};
+    DWORD size = 256;
+    if (registryCalls.enumKeyExW(location, index, trueName, &size, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    char converted[kSubkeyNameBufferSize] = {};
+    BOOL lossy = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, trueName, -1, converted, sizeof converted,
+                                           nullptr, &lossy);
+    return length > 0 && !lossy && std::strcmp(converted, name) == 0;
+}
+
+int CharacterCount(const char* name)
+{
+    return MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0) - 1;
+}
+
 }  // namespace
 
-bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName)
+LONG OpenLocation(const char* path, REGSAM access, RegistryKey& key)
+{
+    return registryCalls.openKeyEx(HKEY_LOCAL_MACHINE, path, 0, access, key.Receive());
+}
+
+LONG OpenLocationForListing(const DriverLocation& location, RegistryKey& key)
+{
+    return OpenLocation(location.path, KEY_ALL_ACCESS, key);
+}
+
+LONG OpenActiveLocationAtStart(RegistryKey& key)
+{
+    const LONG rc = OpenLocationForListing(kActiveLocation, key);
+    if (rc != ERROR_FILE_NOT_FOUND)
+        return rc;
+    RegistryKey hidden;
+    if (OpenLocationForListing(kHiddenLocation, hidden) != ERROR_SUCCESS || ListDriverEntries(hidden.Get()).empty())
+        return rc;
+    hidden.Close();
+    return registryCalls.createKeyEx(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                     key.Receive(), nullptr);
+}
+
+bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName, REGSAM view)
 {
     RegistryKey subkey;
-    if (registryCalls.openKeyEx(parent, subkeyName, 0, KEY_READ, subkey.Receive()) != ERROR_SUCCESS)
+    if (registryCalls.openKeyEx(parent, subkeyName, 0, KEY_READ | view, subkey.Receive()) != ERROR_SUCCESS)
         return false;
 
     const DWORD valueCount = QueryKeyCounts(subkey.Get()).values;
@@ -65,29 +116,36 @@ bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName)
     return found;
 }
 
-std::vector<std::string> ListDriverEntries(HKEY location)
+std::vector<std::string> ListDriverEntries(HKEY location, REGSAM view)
 {
     std::vector<std::string> entries;
     const DWORD subkeyCount = QueryKeyCounts(location).subkeys;
     for (DWORD index = 0; index < subkeyCount; ++index) {
         char name[kSubkeyNameBufferSize] = {};
-        DWORD nameSize = kSubkeyNameSize;
+        DWORD nameSize = kSubkeyNameBufferSize;
         FILETIME lastWrite = {};
-        // Fails for a name too long for the buffer, or an index gone meanwhile; either is skipped.
+        // Fails for an index gone meanwhile, which is skipped.
         const LONG rc =
             registryCalls.enumKeyEx(location, index, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite);
-        if (rc != ERROR_SUCCESS)
+        if (rc != ERROR_SUCCESS || CharacterCount(name) > kLongestListedName || !CarriedWhole(location, index, name))
             continue;
-        if (SubkeyHasValue(location, name, kRegistrationValue))
+        if (SubkeyHasValue(location, name, kRegistrationValue, view))
             entries.push_back(name);
     }
     return entries;
 }
 
-void FillDriverList(HKEY location, HWND dialog, int listId)
+void FillDriverList(HKEY location, HWND dialog, const DriverLocation& shownIn)
 {
     // Looked up once: under Wine each look-up asks the server for the dialog's children.
-    HWND list = GetDlgItem(dialog, listId);
-    for (const std::string& name : ListDriverEntries(location))
+    HWND list = GetDlgItem(dialog, shownIn.listId);
+    const std::vector<std::string> names = ListDriverEntries(location);
+    // Each added item would otherwise update the scroll bar and redraw, many times the registry's cost.
+    ListRedrawPaused paused(list);
+    size_t bytes = 0;
+    for (const std::string& name : names)
+        bytes += name.size() + 1;
+    SendMessageA(list, LB_INITSTORAGE, names.size(), bytes);
+    for (const std::string& name : names)
         SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
 }

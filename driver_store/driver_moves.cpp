@@ -1,217 +1,135 @@
 // Moving whole entry trees between the locations, keeping the lists in step, and saying what was not done.
 #include "driver_moves.h"
 
-#include "driver_entries.h"
+#include "list_redraw.h"
+#include "move_report.h"
 #include "registry_calls.h"
+#include "tree_copy.h"
 
 #include <string>
-#include <vector>
+
+const MoveDirection kHideDirection = {
+    kActiveLocation, kHiddenLocation,
+    "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
+    "Hit the \"Help\" button for further information on how to use this utility."};
+const MoveDirection kRestoreDirection = {
+    kHiddenLocation, kActiveLocation,
+    "Select one ore more devices in the \"Disabled Devices\" list before hitting the \"<<\" button.\n"
+    "Hit the \"Help\" button for further information on how to use this utility."};
 
 namespace {
 
-constexpr int kActiveListId = 124;
-constexpr int kHiddenListId = 121;
-constexpr int kListTextBufferSize = 256;
+// Room for the longest name the store lists, 254 characters of up to three bytes each, and more.
+constexpr int kListTextBufferSize = 1024;
 
-constexpr char kTitle[] = "ASIO Quimble";
 constexpr char kCouldNotOpen[] = "Could not open registry keys!";
-constexpr char kNothingSelectedToHide[] =
-    "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
-    "Hit the \"Help\" button for further information on how to use this utility.";
-constexpr char kNothingSelectedToRestore[] =
-    "Select one ore more devices in the \"Disabled Devices\" list before hitting the \"<<\" button.\n"
-    "Hit the \"Help\" button for further information on how to use this utility.";
-constexpr char kDevicesInTheWay[] =
-    "These devices were left where they are, because the other list already has a device of the same name:\n";
-constexpr char kKeysInTheWayStart[] = "These devices were left where they are, because HKEY_LOCAL_MACHINE\\";
-constexpr char kKeysInTheWayEnd[] =
-    " already holds a registry key of the same name that is not a device; rename or remove that key (for example "
-    "with the registry editor) to move them:\n";
 
-void ShowMessage(const char* text)
+// The list's text is in the code page the A calls use; the tree copy names keys in UTF-16.
+bool Widen(const char* name, std::wstring& wide)
 {
-    MessageBoxA(GetForegroundWindow(), text, kTitle, MB_OK);
-}
-
-bool CreateSubkey(HKEY parent, const char* name, RegistryKey& key, DWORD* disposition)
-{
-    const LONG rc =
-        registryCalls.createKeyEx(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), disposition);
-    return rc == ERROR_SUCCESS;
+    const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0);
+    if (length <= 0)
+        return false;
+    wide.resize(length);
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide.data(), length);
+    wide.pop_back();
+    return true;
 }
 
 // Takes the "CLSID" value off an entry, so that what remains of it is no registration. SHDeleteKeyA removes a key's
-// own values last, and a copy may stop after them: without this a tree cut short would still be loaded by hosts.
-bool Unregister(HKEY entry)
+// own values last: without this a delete cut short would leave a registration on an incomplete tree.
+LONG Unregister(HKEY entry)
 {
     const LONG rc = registryCalls.deleteValue(entry, kRegistrationValue);
-    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
-}
-
-// Clears away a copy that may be incomplete. Should the delete stop half-way, the remains are no registration,
-// unless taking the value off failed as well.
-void DeletePartialCopy(HKEY destination, const char* name, HKEY copy)
-{
-    Unregister(copy);
-    registryCalls.deleteKey(destination, name);
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
 }
 
 // Undoes a complete copy, the source being whole and registered: the copy is unregistered first, so remains of a
 // delete that stops half-way are no registration; if that fails, the copy stays whole beside the source.
-MoveResult TakeBackCopy(HKEY destination, const char* name, HKEY copy)
+MoveOutcome TakeBackCopy(HKEY destination, const char* name, HKEY copy, LONG error)
 {
-    if (!Unregister(copy))
-        return MoveResult::LeftInBoth;
+    if (Unregister(copy) != ERROR_SUCCESS)
+        return {MoveResult::LeftInBoth, error};
     registryCalls.deleteKey(destination, name);
-    return MoveResult::Failed;
+    return {MoveResult::Failed, error};
 }
 
-// Keeps both lists of a walk from redrawing until it is done, then has them repaint once, frames and scroll bars
-// included: a synchronous redraw per added or deleted item cost many times the registry work of a move.
-class ListsRedrawPaused {
-public:
-    ListsRedrawPaused(HWND first, HWND second) : lists_{first, second}
-    {
-        for (HWND list : lists_)
-            SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    }
-    ~ListsRedrawPaused()
-    {
-        for (HWND list : lists_) {
-            SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-            RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
-        }
-    }
-
-    ListsRedrawPaused(const ListsRedrawPaused&) = delete;
-    ListsRedrawPaused& operator=(const ListsRedrawPaused&) = delete;
-
-private:
-    HWND lists_[2];
-};
-
-// The names a walk left where they were, by what stood in the way, collected downwards.
-struct NamesTaken {
-    std::vector<std::string> byDevices;
-    std::vector<std::string> byOtherKeys;
-};
-
-void AddListItem(HWND list, const char* text)
+MoveOutcome FailedWith(LONG error)
 {
-    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-}
-
-// One paragraph of the box: why, then the names, which were collected during the downward walk, in list order.
-void AddNamesLeft(std::string& text, const std::string& reason, const std::vector<std::string>& names)
-{
-    if (names.empty())
-        return;
-    if (!text.empty())
-        text += "\n\n";
-    text += reason;
-    for (auto name = names.rbegin(); name != names.rend(); ++name)
-        text += "\n" + *name;
-}
-
-// The path as the registry editor shows it. A 32-bit program on 64-bit Windows sees the 32-bit view, which the
-// editor shows under WOW6432Node; naming the 64-bit key there would send the user to the wrong one.
-std::string PathAsTheEditorShowsIt(const char* path)
-{
-    constexpr char kSoftware[] = "Software\\";
-    BOOL wow64 = FALSE;
-    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
-        return std::string(kSoftware) + "WOW6432Node\\" + (path + sizeof kSoftware - 1);
-    return path;
-}
-
-// A key of the name that is no device is shown in neither list, so the box says where it is.
-void ShowNamesTaken(const NamesTaken& taken, const char* destinationPath)
-{
-    std::string text;
-    AddNamesLeft(text, kDevicesInTheWay, taken.byDevices);
-    AddNamesLeft(text, kKeysInTheWayStart + PathAsTheEditorShowsIt(destinationPath) + kKeysInTheWayEnd,
-                 taken.byOtherKeys);
-    if (!text.empty())
-        ShowMessage(text.c_str());
-}
-
-void MoveSelectedBetweenLocations(HWND dialog, bool hide)
-{
-    RegistryKey active;
-    RegistryKey hidden;
-    if (!OpenLocations(active, hidden)) {
-        ShowMessage(kCouldNotOpen);
-        return;
-    }
-    const bool anySelected =
-        hide ? MoveSelected(active.Get(), hidden.Get(), dialog, kActiveListId, kHiddenListId, kHiddenLocationPath)
-             : MoveSelected(hidden.Get(), active.Get(), dialog, kHiddenListId, kActiveListId, kActiveLocationPath);
-    if (!anySelected)
-        ShowMessage(hide ? kNothingSelectedToHide : kNothingSelectedToRestore);
-    active.Close();
-    hidden.Close();
+    return {MoveResult::Failed, error};
 }
 
 }  // namespace
 
-bool OpenLocations(RegistryKey& active, RegistryKey& hidden)
+LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view)
 {
-    const LONG activeOpened =
-        registryCalls.openKeyEx(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, KEY_ALL_ACCESS, active.Receive());
+    const LONG activeOpened = OpenLocation(kActiveLocationPath, KEY_ALL_ACCESS | view, active);
     // Tried even when the active location failed: a move command always brings the hidden location into being.
     const LONG hiddenOpened = registryCalls.createKeyEx(HKEY_LOCAL_MACHINE, kHiddenLocationPath, 0, nullptr, 0,
-                                                        KEY_ALL_ACCESS, nullptr, hidden.Receive(), nullptr);
+                                                        KEY_ALL_ACCESS | view, nullptr, hidden.Receive(), nullptr);
     if (activeOpened == ERROR_SUCCESS && hiddenOpened == ERROR_SUCCESS)
-        return true;
+        return ERROR_SUCCESS;
     active.Close();
     hidden.Close();
-    return false;
+    return activeOpened != ERROR_SUCCESS ? activeOpened : hiddenOpened;
 }
 
-MoveResult MoveEntry(HKEY source, HKEY destination, const char* name)
+MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM view)
 {
+    std::wstring wideName;
+    if (!Widen(name, wideName))
+        return FailedWith(ERROR_NO_UNICODE_TRANSLATION);
     // Opened once, to copy from and to unregister: every call that finds the entry by its name opens it again.
     RegistryKey entry;
-    if (registryCalls.openKeyEx(source, name, 0, KEY_READ | KEY_SET_VALUE, entry.Receive()) != ERROR_SUCCESS)
-        return MoveResult::Failed;
+    LONG rc = registryCalls.openKeyEx(source, name, 0, KEY_READ | KEY_SET_VALUE | view, entry.Receive());
+    if (rc != ERROR_SUCCESS)
+        return FailedWith(rc);
+    std::wstring className;
+    rc = ReadClassName(entry.Get(), className);
+    if (rc != ERROR_SUCCESS)
+        return FailedWith(rc);
     RegistryKey copy;
     DWORD disposition = 0;
-    if (!CreateSubkey(destination, name, copy, &disposition))
-        return MoveResult::Failed;
+    rc = CreateKeyWithClass(destination, wideName.c_str(), className, view, copy, &disposition);
+    if (rc != ERROR_SUCCESS)
+        return FailedWith(rc);
     // Copying into a subkey that was already there would merge two registrations into one.
-    if (disposition != REG_CREATED_NEW_KEY)
-        return SubkeyHasValue(destination, name, kRegistrationValue) ? MoveResult::NameTakenByDevice
-                                                                     : MoveResult::NameTakenByOtherKey;
-
-    if (registryCalls.copyKey(entry.Get(), nullptr, copy.Get(), 0) != ERROR_SUCCESS) {
-        // A partial copy must not stay behind looking like a registration; the source is untouched.
-        DeletePartialCopy(destination, name, copy.Get());
-        return MoveResult::Failed;
+    if (disposition != REG_CREATED_NEW_KEY) {
+        const bool device = SubkeyHasValue(destination, name, kRegistrationValue, view);
+        return {device ? MoveResult::NameTakenByDevice : MoveResult::NameTakenByOtherKey, ERROR_SUCCESS};
     }
 
-    if (!Unregister(entry.Get()))
-        return TakeBackCopy(destination, name, copy.Get());
+    rc = CopyTree(entry.Get(), copy.Get(), view);
+    if (rc != ERROR_SUCCESS) {
+        // What the copy made is no registration yet, and goes again; the source is untouched.
+        registryCalls.deleteKey(destination, name);
+        return FailedWith(rc);
+    }
+
+    rc = Unregister(entry.Get());
+    if (rc != ERROR_SUCCESS)
+        return TakeBackCopy(destination, name, copy.Get(), rc);
     entry.Close();
-    if (registryCalls.deleteKey(source, name) == ERROR_SUCCESS)
-        return MoveResult::Moved;
-    // The delete may have taken part of the source already: it is rebuilt from the copy before the copy goes.
+    rc = registryCalls.deleteKey(source, name);
+    if (rc == ERROR_SUCCESS)
+        return {MoveResult::Moved, ERROR_SUCCESS};
+    // The delete may have taken part of the source already: it is rebuilt from the copy before the copy goes. A
+    // rebuild cut short is no registration, so the copy is then the one registration.
     RegistryKey rebuilt;
-    if (!CreateSubkey(source, name, rebuilt, nullptr))
-        return MoveResult::Moved;  // the copy is now the registration, and the remains of the source are none
-    if (registryCalls.copyKey(copy.Get(), nullptr, rebuilt.Get(), 0) == ERROR_SUCCESS)
-        return TakeBackCopy(destination, name, copy.Get());
-    // A rebuild cut short may have brought the value back onto a tree still incomplete.
-    Unregister(rebuilt.Get());
-    return MoveResult::Moved;
+    if (CreateKeyWithClass(source, wideName.c_str(), className, view, rebuilt, nullptr) != ERROR_SUCCESS ||
+        CopyTree(copy.Get(), rebuilt.Get(), view) != ERROR_SUCCESS)
+        return {MoveResult::Moved, ERROR_SUCCESS};
+    return TakeBackCopy(destination, name, copy.Get(), rc);
 }
 
 namespace {
 
 // The walk over a list's items, with both lists' redrawing paused; true when at least one item was selected.
-bool MoveSelectedItems(HKEY source, HKEY destination, HWND sourceList, HWND destinationList, LRESULT count,
-                       NamesTaken& taken)
+bool MoveSelectedItems(HKEY source, HKEY destination, HWND sourceList, HWND destinationList, MoveReport& report)
 {
-    ListsRedrawPaused paused(sourceList, destinationList);
+    ListRedrawPaused sourcePaused(sourceList);
+    ListRedrawPaused destinationPaused(destinationList);
+    const LRESULT count = SendMessageA(sourceList, LB_GETCOUNT, 0, 0);
     bool anySelected = false;
     // Downwards, so deleting a moved item leaves the indices still to visit valid.
     for (LRESULT index = count - 1; index >= 0; --index) {
@@ -226,52 +144,56 @@ bool MoveSelectedItems(HKEY source, HKEY destination, HWND sourceList, HWND dest
         char text[kListTextBufferSize] = {};
         if (SendMessageA(sourceList, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text)) == LB_ERR)
             continue;
-        switch (MoveEntry(source, destination, text)) {
-        case MoveResult::Moved:
-            AddListItem(destinationList, text);
+        const MoveOutcome outcome = MoveEntry(source, destination, text);
+        report.Add(text, outcome);
+        if (outcome.result == MoveResult::Moved || outcome.result == MoveResult::LeftInBoth)
+            SendMessageA(destinationList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        if (outcome.result == MoveResult::Moved)
             SendMessageA(sourceList, LB_DELETESTRING, index, 0);
-            break;
-        case MoveResult::LeftInBoth:
-            AddListItem(destinationList, text);
-            break;
-        case MoveResult::NameTakenByDevice:
-            taken.byDevices.push_back(text);
-            break;
-        case MoveResult::NameTakenByOtherKey:
-            taken.byOtherKeys.push_back(text);
-            break;
-        case MoveResult::Failed:
-            break;
-        }
     }
+    return anySelected;
+}
+
+// True when at least one item of the source list was selected.
+bool MoveSelectedBetween(HKEY source, HKEY destination, HWND dialog, const MoveDirection& direction)
+{
+    HWND sourceList = GetDlgItem(dialog, direction.source.listId);
+    if (SendMessageA(sourceList, LB_GETCOUNT, 0, 0) <= 0)
+        return false;
+    MoveReport report;
+    // Looked up once: under Wine each look-up asks the server for the dialog's children, dearer than the list's work.
+    HWND destinationList = GetDlgItem(dialog, direction.destination.listId);
+    const bool anySelected = MoveSelectedItems(source, destination, sourceList, destinationList, report);
+    // Only now, with the lists painting again: a box must not stand over lists that do not.
+    report.Show(direction.destination.path);
     return anySelected;
 }
 
 }  // namespace
 
-bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId,
-                  const char* destinationPath)
+void MoveSelected(const MoveDirection& direction, HWND dialog)
 {
-    HWND sourceList = GetDlgItem(dialog, sourceListId);
-    const LRESULT count = SendMessageA(sourceList, LB_GETCOUNT, 0, 0);
-    if (count <= 0)
-        return false;
-
-    NamesTaken taken;
-    // Looked up once: under Wine each look-up asks the server for the dialog's children, dearer than the list's work.
-    HWND destinationList = GetDlgItem(dialog, destinationListId);
-    const bool anySelected = MoveSelectedItems(source, destination, sourceList, destinationList, count, taken);
-    // Only now, with the lists painting again: a box must not stand over lists that do not.
-    ShowNamesTaken(taken, destinationPath);
-    return anySelected;
+    RegistryKey active;
+    RegistryKey hidden;
+    if (OpenLocations(active, hidden) != ERROR_SUCCESS) {
+        ShowStoreMessage(kCouldNotOpen);
+        return;
+    }
+    const bool hides = &direction.source == &kActiveLocation;
+    HKEY source = hides ? active.Get() : hidden.Get();
+    HKEY destination = hides ? hidden.Get() : active.Get();
+    if (!MoveSelectedBetween(source, destination, dialog, direction))
+        ShowStoreMessage(direction.nothingSelected);
+    active.Close();
+    hidden.Close();
 }
 
 void HideSelected(HWND dialog)
 {
-    MoveSelectedBetweenLocations(dialog, true);
+    MoveSelected(kHideDirection, dialog);
 }
 
 void RestoreSelected(HWND dialog)
 {
-    MoveSelectedBetweenLocations(dialog, false);
+    MoveSelected(kRestoreDirection, dialog);
 }

@@ -1,12 +1,14 @@
 // Moving driver entries between the active and the hidden location: the ">>" and "<<" commands.
 #pragma once
 
+#include "driver_entries.h"
 #include "registry_key.h"
 
 #include <windows.h>
 
-// Whatever the outcome, each entry stays complete and registered in at least one location. A delete cut short may
-// leave remains of an entry behind, but never with its "CLSID" value: remains are no registration.
+// Whatever the outcome, each entry stays complete and registered in at least one location. A move cut short at any
+// point, even by the program being killed, may leave remains of an entry behind, but never with its "CLSID" value:
+// remains are no registration.
 enum class MoveResult {
     Moved,                // the destination holds the entry; the source no longer holds it as a registration
     NameTakenByDevice,    // the destination already had a driver entry of that name; neither location was touched
@@ -15,11 +17,27 @@ enum class MoveResult {
     LeftInBoth,           // copied, but the copy could be neither kept alone nor taken back: both hold it whole
 };
 
-// Opens the active location and opens or creates the hidden one; on failure neither stays open.
-bool OpenLocations(RegistryKey& active, RegistryKey& hidden);
-MoveResult MoveEntry(HKEY source, HKEY destination, const char* name);
-// Moves the selected items of one list; true when at least one item was selected.
-bool MoveSelected(HKEY source, HKEY destination, HWND dialog, int sourceListId, int destinationListId,
-                  const char* destinationPath);
+struct MoveOutcome {
+    MoveResult result;
+    LONG error;  // the code of the call that kept the entry from moving (Failed, LeftInBoth), else ERROR_SUCCESS
+};
+
+// One move command: where it takes entries from, where it puts them, and what it says when nothing was selected.
+struct MoveDirection {
+    const DriverLocation& source;
+    const DriverLocation& destination;
+    const char* nothingSelected;
+};
+extern const MoveDirection kHideDirection;
+extern const MoveDirection kRestoreDirection;
+
+// Opens the active location and opens or creates the hidden one, with full access and `view`; on failure neither
+// stays open. Returns the first failing call's code.
+LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view = 0);
+// Moves source\name to destination\name, keeping class names and security. `view` is OR-ed into every open and
+// create the move makes itself; the shell's delete makes its own, so a 32-bit process must not move the other view.
+MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM view = 0);
+// The command of one direction on the dialog's lists: moves the selected items and says what was not done.
+void MoveSelected(const MoveDirection& direction, HWND dialog);
 void HideSelected(HWND dialog);
 void RestoreSelected(HWND dialog);

@@ -2,6 +2,7 @@
 #include "registry_calls.h"
 
 RegistryCalls registryCalls = {
-    RegOpenKeyExA, RegCreateKeyExA, RegQueryInfoKeyA, RegEnumKeyExA, RegEnumValueA,
-    SHCopyKeyA,    SHDeleteKeyA,    RegDeleteValueA,  RegCloseKey,
+    RegOpenKeyExA,    RegOpenKeyExW,     RegCreateKeyExA, RegCreateKeyExW, RegQueryInfoKeyA, RegQueryInfoKeyW,
+    RegEnumKeyExA,    RegEnumKeyExW,     RegEnumValueA,   RegEnumValueW,   RegSetValueExW,   RegGetKeySecurity,
+    RegSetKeySecurity, SHDeleteKeyA,     RegDeleteValueA, RegCloseKey,
 };

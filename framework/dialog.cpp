@@ -2,6 +2,7 @@
 #include "dialog.h"
 
 #include <commctrl.h>
+#include <optional>
 
 #include "held_exception.h"
 #include "win_app.h"
@@ -14,6 +15,11 @@ namespace {
 constexpr LPCSTR kNoThreadRecordText = "StaticDialogProc .. Failed to read the thread's record";
 constexpr LPCSTR kNotRoutedText = "StaticDialogProc .. Failed to route message";
 
+bool IsDialog(CWnd& object)
+{
+    return dynamic_cast<CDialog*>(&object) != nullptr;
+}
+
 // The resource module when it holds the template, else the program's own module.
 HINSTANCE TemplateModule(CWinApp& app, LPCSTR templateName)
 {
@@ -24,6 +30,49 @@ HINSTANCE TemplateModule(CWinApp& app, LPCSTR templateName)
     if (!found)
         return app.GetInstanceHandle();
     return lookup;
+}
+
+// What the system's create call of a run returned, with the last-error value it left, which the clean-up after it
+// may change.
+template <class Result> struct RunStart {
+    Result result;
+    DWORD error;
+
+    // The run's failure, reported with the create call's own error code.
+    [[noreturn]] void Fail(LPCSTR text) const
+    {
+        SetLastError(error);
+        throw CWinException(text);
+    }
+};
+
+template <class Result> using FromMemoryCall = Result(WINAPI*)(HINSTANCE, LPCDLGTEMPLATEA, HWND, DLGPROC, LPARAM);
+template <class Result> using FromResourceCall = Result(WINAPI*)(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM);
+
+// What a modal and a modeless run share up to the system's create call: a live window is refused, whatever a dead
+// one left behind (a map entry, icons) goes before a new one is bound, and the object is handed to the new window's
+// first message for the length of the call, which builds the dialog from its template.
+template <class Result>
+RunStart<Result> StartRun(CDialog& dialog, BOOL modal, LPCSTR alreadyExistsText, FromMemoryCall<Result> fromMemory,
+                          FromResourceCall<Result> fromResource)
+{
+    if (IsWindow(dialog.hWnd))
+        throw CWinException(alreadyExistsText);
+    CWinApp& app = RequireCurrentApp();
+    dialog.Destroy();
+    dialog.modal = modal;
+    ThreadRecord* record = app.AcquireThreadRecord();
+    PendingWindowScope pending(*record, &dialog);
+    // A held exception ends the innermost modal loop, so the loop this run enters is marked for its length.
+    std::optional<ModalLoopScope> loop;
+    if (modal)
+        loop.emplace(&dialog);
+    const Result result =
+        dialog.templateInMemory
+            ? fromMemory(app.GetInstanceHandle(), dialog.inMemoryTemplate, dialog.parentWindow, StaticDialogProc, 0)
+            : fromResource(TemplateModule(app, dialog.templateName), dialog.templateName, dialog.parentWindow,
+                           StaticDialogProc, 0);
+    return {result, GetLastError()};
 }
 
 }  // namespace
@@ -84,8 +133,8 @@ HWND CDialog::Create(HWND parent)
 
 BOOL CDialog::PreTranslateMessage(MSG* msg)
 {
-    // WM_UNICHAR (0x109) is left to the loop: the dialog manager has no navigation for it.
-    if (msg->message < WM_KEYDOWN || msg->message > 0x0108)
+    // Mouse messages and WM_UNICHAR are left to the loop: the dialog manager has no navigation for them.
+    if (!IsKeyboardMessage(msg->message))
         return FALSE;
     if (!IsDialogMessageA(hWnd, msg))
         return FALSE;
@@ -95,37 +144,15 @@ BOOL CDialog::PreTranslateMessage(MSG* msg)
 INT_PTR CDialog::DoModal()
 {
     try {
-        if (IsWindow(hWnd))
-            throw CWinException("CDialog::DoModal ... Window already exists");
-        CWinApp& app = RequireCurrentApp();
-        // Whatever an earlier, dead window left behind (a map entry, icons) goes before a new one is bound.
-        Destroy();
-        modal = TRUE;
-        ThreadRecord* record = app.AcquireThreadRecord();
-        INT_PTR result = -1;
-        DWORD modalError = 0;
-        {
-            PendingWindowScope pending(*record, this);
-            ModalLoopScope loop(this);
-            if (templateInMemory) {
-                result = DialogBoxIndirectParamA(app.GetInstanceHandle(), inMemoryTemplate, parentWindow,
-                                                 StaticDialogProc, 0);
-            } else {
-                result =
-                    DialogBoxParamA(TemplateModule(app, templateName), templateName, parentWindow, StaticDialogProc, 0);
-            }
-            modalError = GetLastError();
-        }
+        const auto run = StartRun(*this, TRUE, "CDialog::DoModal ... Window already exists", DialogBoxIndirectParamA,
+                                  DialogBoxParamA);
         hWnd = nullptr;
         // The window is gone; an entry left behind would point at this object after it is destroyed.
         RemoveFromMap();
         RethrowHeldException();
-        if (result == -1) {
-            // The clean-up above may change the thread's last-error value; the report is about the modal call.
-            SetLastError(modalError);
-            throw CWinException("Failed to create modal dialog box");
-        }
-        return result;
+        if (run.result == -1)
+            run.Fail("Failed to create modal dialog box");
+        return run.result;
     } catch (const CWinException& e) {
         e.ShowMessage();
         return -1;
@@ -135,26 +162,9 @@ INT_PTR CDialog::DoModal()
 HWND CDialog::DoModeless()
 {
     try {
-        if (IsWindow(hWnd))
-            throw CWinException("CDialog::DoModeless ... Window already exists");
-        CWinApp& app = RequireCurrentApp();
-        Destroy();
-        modal = FALSE;
-        ThreadRecord* record = app.AcquireThreadRecord();
-        HWND created = nullptr;
-        DWORD createError = 0;
-        {
-            PendingWindowScope pending(*record, this);
-            if (templateInMemory) {
-                created = CreateDialogIndirectParamA(app.GetInstanceHandle(), inMemoryTemplate, parentWindow,
-                                                     StaticDialogProc, 0);
-            } else {
-                created = CreateDialogParamA(TemplateModule(app, templateName), templateName, parentWindow,
-                                             StaticDialogProc, 0);
-            }
-            createError = GetLastError();
-        }
-        hWnd = created;
+        const auto run = StartRun(*this, FALSE, "CDialog::DoModeless ... Window already exists",
+                                  CreateDialogIndirectParamA, CreateDialogParamA);
+        hWnd = run.result;
         if (!hWnd)
             RemoveFromMap();
         try {
@@ -164,10 +174,8 @@ HWND CDialog::DoModeless()
             Destroy();
             throw;
         }
-        if (!hWnd) {
-            SetLastError(createError);
-            throw CWinException("CDialog::DoModeless ... Failed to create dialog");
-        }
+        if (!hWnd)
+            run.Fail("CDialog::DoModeless ... Failed to create dialog");
         return hWnd;
     } catch (const CWinException& e) {
         e.ShowMessage();
@@ -206,23 +214,11 @@ INT_PTR CDialog::DialogProcDefault(HWND dialog, UINT message, WPARAM wParam, LPA
         if (CWnd* control = FromHandle(reinterpret_cast<HWND>(lParam)))
             control->OnReflectedMessage(WM_COMMAND, wParam, lParam);
         return FALSE;
-    case WM_NOTIFY: {
-        // A malformed notification without a header still reaches OnNotify, but names no sender to offer it to.
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header) {
-            CWnd* sender = FromHandle(header->hwndFrom);
-            if (sender && sender->OnReflectedNotify(wParam, lParam))
-                return TRUE;
-            // An inner child of a control offers its notifications to the control's object.
-            HWND senderParent = GetParent(header->hwndFrom);
-            if (senderParent != dialog) {
-                CWnd* control = FromHandle(senderParent);
-                if (control && control->OnReflectedNotify(wParam, lParam))
-                    return TRUE;
-            }
-        }
+    case WM_NOTIFY:
+        if (ReflectNotify(dialog, lParam,
+                          [&](CWnd* target) { return target && target->OnReflectedNotify(wParam, lParam) != 0; }))
+            return TRUE;
         return OnNotify(wParam, lParam) == 1 ? TRUE : FALSE;
-    }
     default:
         if (IsReflectedMessage(message))
             return ReflectMessage(dialog, message, wParam, lParam);
@@ -274,28 +270,12 @@ INT_PTR CALLBACK StaticDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 {
     // Nothing may unwind into the dialog manager's frames: a framework failure is shown, anything else is held.
     try {
-        CWinApp* app = CurrentApp();
-        if (!app)
-            throw CWinException(kNoThreadRecordText);
-        if (CWnd* found = app->FindInMap(dialog)) {
-            // Only a dialog object has a dialog procedure; another object bound to the handle leaves the
-            // message to the dialog manager.
-            auto* owner = dynamic_cast<CDialog*>(found);
-            if (!owner)
-                return FALSE;
-            return owner->DialogProc(dialog, message, wParam, lParam);
-        }
-        auto* record = static_cast<ThreadRecord*>(TlsGetValue(app->GetTlsIndex()));
-        if (!record)
-            throw CWinException(kNoThreadRecordText);
-        // A window object other than a dialog is being created by someone else; it is not ours to take.
-        auto* pending = dynamic_cast<CDialog*>(record->pendingWindow);
-        if (!pending)
-            throw CWinException(kNotRoutedText);
-        record->pendingWindow = nullptr;
-        pending->hWnd = dialog;
-        pending->AddToMap();
-        return pending->DialogProc(dialog, message, wParam, lParam);
+        // Only a dialog object has a dialog procedure: another object bound to the handle leaves the message to
+        // the dialog manager, and one being created by someone else is not ours to take.
+        auto* owner = dynamic_cast<CDialog*>(MessageTarget(dialog, IsDialog, kNoThreadRecordText, kNotRoutedText));
+        if (!owner)
+            return FALSE;
+        return owner->DialogProc(dialog, message, wParam, lParam);
     } catch (const CWinException& e) {
         e.ShowMessage();
         return 0;

@@ -1,4 +1,5 @@
-// Message routing: the one window procedure, the default handling of each message and reflection to controls.
+// Message routing: the one window procedure, the default handling of each message and reflection to controls, with
+// the binding of a window being created and the reflection of notifications that the dialog procedure shares.
 #include "wnd.h"
 
 #include <exception>
@@ -61,6 +62,12 @@ HWND ReflectedControl(HWND parent, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+// Every window object has a window procedure.
+bool AnyObject(CWnd&)
+{
+    return true;
+}
+
 // A subclassed window hands unhandled messages to the procedure it replaced, any other to DefWindowProc.
 LRESULT DefaultProcessing(CWnd& object, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -75,28 +82,16 @@ LRESULT RouteNotify(CWnd& object, HWND window, WPARAM wParam, LPARAM lParam)
     if (result != 0)
         return result;
 
-    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    HWND sender = header ? header->hwndFrom : nullptr;
+    // A subclassed window hands a notification that reflection would reach on to the procedure it replaced.
     const bool subclassed = object.prevWindowProc != nullptr;
-
-    if (CWnd* senderObject = FromHandle(sender)) {
+    const bool reflected = ReflectNotify(object.hWnd, lParam, [&](CWnd* target) {
         if (subclassed)
-            return DefaultProcessing(object, window, WM_NOTIFY, wParam, lParam);
-        result = senderObject->OnReflectedNotify(wParam, lParam);
-        if (result != 0)
-            return result;
-    }
-
-    HWND senderParent = GetParent(sender);
-    if (senderParent != object.hWnd) {
-        if (subclassed)
-            return DefaultProcessing(object, window, WM_NOTIFY, wParam, lParam);
-        if (CWnd* parentObject = FromHandle(senderParent)) {
-            result = parentObject->OnReflectedNotify(wParam, lParam);
-            if (result != 0)
-                return result;
-        }
-    }
+            return true;
+        result = target ? target->OnReflectedNotify(wParam, lParam) : 0;
+        return result != 0;
+    });
+    if (reflected)
+        return subclassed ? DefaultProcessing(object, window, WM_NOTIFY, wParam, lParam) : result;
 
     result = object.OnNotify(wParam, lParam);
     if (result != 0)
@@ -161,20 +156,9 @@ LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     // Nothing may unwind into the system's frames: that ends the process on this toolchain.
     try {
-        CWinApp* app = CurrentApp();
-        CWnd* object = app ? app->FindInMap(window) : nullptr;
-        if (!object) {
-            auto* record = app ? static_cast<ThreadRecord*>(TlsGetValue(app->GetTlsIndex())) : nullptr;
-            if (!record)
-                throw CWinException("CWnd::StaticWindowProc .. Unable to read the thread's ThreadRecord");
-            object = record->pendingWindow;
-            if (!object)
-                throw CWinException("CWnd::StaticWindowProc .. Failed to route message");
-
-            record->pendingWindow = nullptr;
-            object->hWnd = window;
-            object->AddToMap();
-        }
+        CWnd* object =
+            MessageTarget(window, AnyObject, "CWnd::StaticWindowProc .. Unable to read the thread's ThreadRecord",
+                          "CWnd::StaticWindowProc .. Failed to route message");
         return object->WndProc(window, message, wParam, lParam);
     } catch (const CWinException& e) {
         e.ShowMessage();
@@ -188,6 +172,24 @@ CWnd* FromHandle(HWND window)
 {
     CWinApp* app = CurrentApp();
     return app ? app->FindInMap(window) : nullptr;
+}
+
+CWnd* MessageTarget(HWND window, bool (*serves)(CWnd& object), LPCSTR noRecordText, LPCSTR notRoutedText)
+{
+    CWinApp* app = CurrentApp();
+    if (CWnd* bound = app ? app->FindInMap(window) : nullptr)
+        return serves(*bound) ? bound : nullptr;
+    // The record is only read here: a thread that never created a window has none.
+    auto* record = app ? static_cast<ThreadRecord*>(TlsGetValue(app->GetTlsIndex())) : nullptr;
+    if (!record)
+        throw CWinException(noRecordText);
+    CWnd* pending = record->pendingWindow;
+    if (!pending || !serves(*pending))
+        throw CWinException(notRoutedText);
+    record->pendingWindow = nullptr;
+    pending->hWnd = window;
+    pending->AddToMap();
+    return pending;
 }
 
 LRESULT ReflectMessage(HWND parent, UINT message, WPARAM wParam, LPARAM lParam)

@@ -15,8 +15,6 @@ namespace {
 
 CWinApp* currentApp = nullptr;
 
-const char kDefaultClassName[] = "Wfx Window";
-
 class LockHolder {
 public:
     explicit LockHolder(CRITICAL_SECTION& lock) : lock_(lock) { EnterCriticalSection(&lock_); }
@@ -28,12 +26,6 @@ public:
 private:
     CRITICAL_SECTION& lock_;
 };
-
-bool IsKeyboardMessage(UINT message)
-{
-    // 0x0108 is the old last keyboard message; WM_UNICHAR (0x0109) stays outside.
-    return message >= WM_KEYDOWN && message <= 0x0108;
-}
 
 bool IsMouseMessage(UINT message)
 {
@@ -221,6 +213,12 @@ CWinApp& RequireCurrentApp()
     if (!app)
         throw CWinException("Wfx has not been initialised properly.\n Start Wfx by inheriting from CWinApp.");
     return *app;
+}
+
+bool IsKeyboardMessage(UINT message)
+{
+    // 0x0108 is the old last keyboard message; WM_UNICHAR (0x0109) stays outside.
+    return message >= WM_KEYDOWN && message <= 0x0108;
 }
 
 void CWnd::AddToMap()

@@ -9,6 +9,10 @@ namespace Wfx {
 
 class CWnd;
 
+// The framework's default window class, registered by the application object and used by every window created
+// without a class name of its own.
+constexpr char kDefaultClassName[] = "Wfx Window";
+
 // One per thread that creates windows through the framework; hands the object being created to its window's
 // first message.
 struct ThreadRecord {
@@ -73,5 +77,7 @@ private:
 CWinApp* CurrentApp();
 // The live application object; throws the framework's "not initialised" failure when there is none.
 CWinApp& RequireCurrentApp();
+// The keyboard messages that the message loop offers to PreTranslateMessage, and a dialog to the dialog manager.
+bool IsKeyboardMessage(UINT message);
 
 }  // namespace Wfx

@@ -9,8 +9,6 @@ namespace Wfx {
 
 namespace {
 
-const char kDefaultClassName[] = "Wfx Window";
-
 HINSTANCE InstanceHandle()
 {
     CWinApp* app = CurrentApp();

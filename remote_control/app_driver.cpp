@@ -56,8 +56,8 @@ std::string ListItem(HWND list, int index)
         static_cast<LRESULT>(copied) == LB_ERR)
         return {};
     wide.resize(copied);
-    std::string text(wide.size() * 2 + 1, '\0');
-    int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(),
+    std::string text(wide.size() * 3 + 1, '\0');
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(),
                                     static_cast<int>(text.size()), nullptr, nullptr);
     text.resize(bytes > 0 ? bytes : 0);
     return text;

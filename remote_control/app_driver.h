@@ -70,7 +70,7 @@ std::string BoxText(HWND box);
 // Presses the box's OK button and waits until the box has gone.
 bool AnswerBox(HWND box);
 
-// The items of a list box, in list order; any process's list, this thread's own included.
+// The items of a list box in UTF-8, in list order; any process's list, this thread's own included.
 // 0 for a list that does not answer.
 int ListCount(HWND dialog, int listId);
 std::vector<std::string> ListItems(HWND dialog, int listId);

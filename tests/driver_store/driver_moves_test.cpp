@@ -1,5 +1,6 @@
 // The ">>" and "<<" commands on the real registry and real list boxes: what moves, what the lists show, what is said.
 #include "driver_moves.h"
+#include "key_looks.h"
 #include "registry_key.h"
 #include "store_bench.h"
 
@@ -69,7 +70,7 @@ TEST(MoveCommands, ItemTooLongForTheTextBufferIsSkipped)
     Locations start;
     start.active = Drivers({"Short"});
     bench.Start(start);
-    const std::string overlong(300, 'X');
+    const std::string overlong(1100, 'X');
     bench.host.Add(kActiveList, overlong);
     bench.host.Select(kActiveList, 0);
     bench.host.Select(kActiveList, 1);
@@ -101,7 +102,7 @@ TEST(MoveCommands, NothingSelectedShowsTheDirectionsMessage)
             const Names hiddenItems = bench.host.Items(kHiddenList);
             RegistryTree software = ReadTree(HKEY_LOCAL_MACHINE, "Software");
 
-            direction->command(bench.host.Window());
+            direction->Run(bench.host.Window());
 
             EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, direction->nothingSelected, bench.host.Window()));
             EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kHiddenPath));
@@ -127,7 +128,7 @@ TEST(MoveCommands, MissingActiveLocationCannotBeOpened)
         bench.host.Select(kActiveList, 0);
         bench.host.Select(kHiddenList, 0);
 
-        direction->command(bench.host.Window());
+        direction->Run(bench.host.Window());
 
         EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, kCouldNotOpenText, bench.host.Window()));
         EXPECT_EQ((Names{"Alpha"}), bench.host.SelectedItems(kActiveList));
@@ -156,7 +157,7 @@ TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlaceAndExplained)
             .Subkey("Stray", RegistryTree().String("Leftover", "x"));
         bench.Start(start, direction->sourceList, {"Other Twin", "Solo", "Stray", "Twin"});
 
-        direction->command(bench.host.Window());
+        direction->Run(bench.host.Window());
 
         const std::string expectedText = std::string(kDevicesInTheWayText) + "\nOther Twin\nTwin\n\n" +
                                          KeysInTheWayText(direction->destinationPath) + "\nStray";
@@ -175,6 +176,52 @@ TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlaceAndExplained)
     }
 }
 
+// An installer may give its key a class and let users write their settings under it, or close it to them: a hide
+// and a restore keep each key's class name, its own DACL entries with their protection, and its owner.
+TEST(MoveCommands, KeyClassesAndSecurityTravelWithTheEntry)
+{
+    StoreBench bench;
+    Locations start;
+    start.active = Drivers({"Alpha", "Bravo"});
+    start.hiddenExists = true;
+    const RegistryTree& alpha = start.active.subkeys.at("Alpha");
+    const RegistryTree& settings = alpha.subkeys.at("Settings");
+    const std::string entry = std::string(kActivePath) + "\\Alpha";
+    CreateKeyWithClass(HKEY_LOCAL_MACHINE, entry, L"QuimbleTestDriver", alpha);
+    CreateKeyWithClass(HKEY_LOCAL_MACHINE, entry + "\\Firmware", L"Firmware Store", alpha.subkeys.at("Firmware"));
+    CreateKeyWithClass(HKEY_LOCAL_MACHINE, entry + "\\Settings", L"", settings);
+    CreateKeyWithClass(HKEY_LOCAL_MACHINE, entry + "\\Settings\\Channels", L"Channel Map",
+                       settings.subkeys.at("Channels"));
+    CreateKeyWithClass(HKEY_LOCAL_MACHINE, entry + "\\Settings\\Channels\\Deepest", L"",
+                       settings.subkeys.at("Channels").subkeys.at("Deepest"));
+    WriteTree(HKEY_LOCAL_MACHINE, std::string(kActivePath) + "\\Bravo", start.active.subkeys.at("Bravo"));
+    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, RegistryTree());
+    // Closed to inheritance, users may write; deeper down an entry of its own beside what it inherits.
+    SetDacl(HKEY_LOCAL_MACHINE, entry, "D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;KRKW;;;BU)");
+    SetDacl(HKEY_LOCAL_MACHINE, entry + "\\Settings", "D:(A;CI;KR;;;WD)");
+    const auto original = ReadKeyLooks(HKEY_LOCAL_MACHINE, entry);
+    ASSERT_EQ(5u, original.size());
+    // As set: protected, with the users' entry (the platform may spell its rights out).
+    ASSERT_EQ(0u, original.at("").dacl.rfind("D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;", 0)) << original.at("").dacl;
+    ASSERT_NE(std::string::npos, original.at("").dacl.find(";;;BU)")) << original.at("").dacl;
+    ASSERT_EQ(L"Channel Map", original.at("Settings\\Channels").className);
+    const auto bravo = ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kActivePath) + "\\Bravo");
+    ASSERT_EQ(start.active, ReadTree(HKEY_LOCAL_MACHINE, kActivePath));
+    bench.FillAndSelect(kActiveList, {"Alpha", "Bravo"});
+
+    HideSelected(bench.host.Window());
+    EXPECT_EQ(original, ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kHiddenPath) + "\\Alpha"));
+    // An entry that only inherits keeps only inheriting, now from the parking key.
+    EXPECT_EQ(bravo, ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kHiddenPath) + "\\Bravo"));
+    ASSERT_TRUE(SelectNamedItems(bench.host.Window(), kHiddenList, {"Alpha", "Bravo"}));
+    RestoreSelected(bench.host.Window());
+
+    EXPECT_TRUE(bench.boxes.Take().empty());
+    EXPECT_EQ(original, ReadKeyLooks(HKEY_LOCAL_MACHINE, entry));
+    EXPECT_EQ(bravo, ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kActivePath) + "\\Bravo"));
+    EXPECT_EQ(start.active, ReadTree(HKEY_LOCAL_MACHINE, kActivePath));
+}
+
 // One entry at a time, without the lists: each outcome and what it leaves in the registry.
 TEST(MoveEntry, ReportsWhatHappenedToTheEntry)
 {
@@ -188,18 +235,19 @@ TEST(MoveEntry, ReportsWhatHappenedToTheEntry)
     WriteLocations(start);
     RegistryKey active;
     RegistryKey hidden;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActivePath, 0, KEY_ALL_ACCESS, active.Receive()));
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHiddenPath, 0, KEY_ALL_ACCESS, hidden.Receive()));
+    ASSERT_EQ(ERROR_SUCCESS, OpenLocations(active, hidden));
 
-    EXPECT_EQ(MoveResult::NameTakenByDevice, MoveEntry(active.Get(), hidden.Get(), "Twin"));
-    EXPECT_EQ(MoveResult::NameTakenByOtherKey, MoveEntry(active.Get(), hidden.Get(), "Stray"));
-    // Copying an entry that is not there fails, and the subkey made for it is gone again.
-    EXPECT_EQ(MoveResult::Failed, MoveEntry(active.Get(), hidden.Get(), "Vanished"));
+    EXPECT_EQ(MoveResult::NameTakenByDevice, MoveEntry(active.Get(), hidden.Get(), "Twin").result);
+    EXPECT_EQ(MoveResult::NameTakenByOtherKey, MoveEntry(active.Get(), hidden.Get(), "Stray").result);
+    // Copying an entry that is not there fails with the registry's reason, and creates nothing.
+    const MoveOutcome vanished = MoveEntry(active.Get(), hidden.Get(), "Vanished");
+    EXPECT_EQ(MoveResult::Failed, vanished.result);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, vanished.error);
     Locations after = ReadLocations();
     EXPECT_EQ(start.active, after.active);
     EXPECT_EQ(start.hidden, after.hidden);
 
-    EXPECT_EQ(MoveResult::Moved, MoveEntry(active.Get(), hidden.Get(), "Synth"));
+    EXPECT_EQ(MoveResult::Moved, MoveEntry(active.Get(), hidden.Get(), "Synth").result);
     after = ReadLocations();
     EXPECT_EQ(Drivers({"Stray", "Twin"}), after.active);
     EXPECT_EQ(RegistryTree(start.hidden).Subkey("Synth", DriverTree("Synth")), after.hidden);

@@ -1,8 +1,6 @@
 // The sweeps' starting state and the checks after each command.
 #include "fault_sweep.h"
 
-#include "registry_faults.h"
-
 #include <gtest/gtest.h>
 #include <algorithm>
 
@@ -69,19 +67,54 @@ const RegistryTree* Find(const RegistryTree& location, const std::string& name)
     return ::testing::AssertionSuccess();
 }
 
-SweepStart MakeSweepStart(const Direction& direction, bool clash)
+}  // namespace
+
+::testing::AssertionResult FailuresNamed(const std::vector<RecordedBox>& boxes, const char* paragraph,
+                                         const Names& names)
 {
+    if (names.empty())
+        return ::testing::AssertionSuccess();
+    for (const RecordedBox& box : boxes) {
+        const size_t start = box.text.find(paragraph);
+        if (start == std::string::npos)
+            continue;
+        const std::string text = box.text.substr(start);
+        for (const std::string& name : names)
+            if (text.find("\n" + name + ": ") == std::string::npos)
+                return ::testing::AssertionFailure() << "\"" << name << "\" is not named in: " << box.text;
+        return ::testing::AssertionSuccess();
+    }
+    auto failure = ::testing::AssertionFailure() << "no box says \"" << paragraph << "\" for "
+                                                 << ::testing::PrintToString(names) << "; " << boxes.size() << " boxes:";
+    for (const RecordedBox& box : boxes)
+        failure << " [" << box.title << ": " << box.text << "]";
+    return failure;
+}
+
+namespace {
+
+RegistryTree SmallDriverTree(const std::string& tag)
+{
+    return RegistryTree()
+        .String("CLSID", "{8A3D6C10-" + tag + "}")
+        .String("Description", tag + " ASIO Driver")
+        .Subkey("Settings", RegistryTree().Dword("Rate", 48000));
+}
+
+SweepStart MakeSweepStart(const Direction& direction, const SweepOptions& options)
+{
+    const auto entry = options.smallEntries ? SmallDriverTree : DriverTree;
     SweepStart start;
     start.selected = {"Alpha", "Charlie", "Echo"};
     Locations& locations = start.locations;
     locations.hiddenExists = true;
     for (const std::string& name : start.selected)
-        (locations.*direction.source).Subkey(name, DriverTree(name));
+        (locations.*direction.source).Subkey(name, entry(name));
     for (const char* name : {"Bravo", "Delta"})
-        locations.active.Subkey(name, DriverTree(name));
-    locations.active.Subkey("Not A Driver", RegistryTree().Dword("Level", 3).Subkey("Inner", DriverTree("inner")));
-    locations.hidden.Subkey("Foxtrot", DriverTree("Foxtrot"));
-    if (clash) {
+        locations.active.Subkey(name, entry(name));
+    locations.active.Subkey("Not A Driver", RegistryTree().Dword("Level", 3).Subkey("Inner", entry("inner")));
+    locations.hidden.Subkey("Foxtrot", entry("Foxtrot"));
+    if (options.clash) {
         start.inTheWay = {"Charlie", "Echo"};
         (locations.*direction.destination).Subkey("Charlie", RegistryTree().String("CLSID", "{5E0C7A21-elsewhere}"));
         (locations.*direction.destination).Subkey("Echo", RegistryTree().String("Note", "kept by another program"));
@@ -89,17 +122,21 @@ SweepStart MakeSweepStart(const Direction& direction, bool clash)
     return start;
 }
 
+// Opening the locations comes first; when it fails, the command stops there with its one box.
+bool OpensALocation(const FaultPoint& point)
+{
+    return (point.call == "RegOpenKeyExA" || point.call == "RegCreateKeyExA") &&
+           (point.path == MachinePath(kActivePath) || point.path == MachinePath(kHiddenPath));
+}
+
 }  // namespace
 
-FaultSweep::FaultSweep(const Direction& direction, bool clash, Persistence persistence, bool remainsAllowed)
-    : direction_(direction),
-      start_(MakeSweepStart(direction, clash)),
-      persistence_(persistence),
-      remainsAllowed_(remainsAllowed)
+FaultSweep::FaultSweep(const Direction& direction, const SweepOptions& options)
+    : direction_(direction), start_(MakeSweepStart(direction, options)), options_(options)
 {
 }
 
-Names FaultSweep::Run(const std::set<int>& failing) const
+Calls FaultSweep::Run(const FaultPoints& failing) const
 {
     const Direction& direction = direction_;
     const SweepStart& start = start_;
@@ -109,21 +146,21 @@ Names FaultSweep::Run(const std::set<int>& failing) const
     // Painted first, so that what the command changes shows as waiting to be repainted.
     host.PaintNow();
 
-    Names calls;
+    Calls calls;
     {
         RegistryFaults faults;
-        if (persistence_ == Persistence::PerKey)
+        if (options_.persistence == Persistence::PerKey)
             faults.KeepFailingPerKey();
-        for (int number : failing)
-            faults.FailCallNumber(number);
-        direction.command(host.Window());
+        for (const FaultPoint& point : failing)
+            faults.Fail(point);
+        direction.Run(host.Window());
         calls = faults.Calls();
         EXPECT_TRUE(faults.OpenKeys().empty()) << faults.OpenKeys().size() << " keys left open";
         EXPECT_EQ(0, faults.StrayCloses());
         // A tree is unregistered before it is deleted, unless unregistering it failed: so even a delete cut short
         // by something no sweep can inject (the program killed, the power gone) leaves no broken registration.
-        const bool unregisteringFailed = std::any_of(failing.begin(), failing.end(), [&](int number) {
-            return calls.at(number - 1) == "RegDeleteValueA";
+        const bool unregisteringFailed = std::any_of(failing.begin(), failing.end(), [](const FaultPoint& point) {
+            return point.call == "RegDeleteValueA";
         });
         if (!unregisteringFailed) {
             EXPECT_EQ(0, faults.RegisteredTreesDeleted());
@@ -131,10 +168,10 @@ Names FaultSweep::Run(const std::set<int>& failing) const
     }
 
     const Locations after = ReadLocations();
-    EXPECT_TRUE(RegistrationsKeptWhole(direction, start, after, remainsAllowed_));
+    EXPECT_TRUE(RegistrationsKeptWhole(direction, start, after, options_.remainsAllowed));
     EXPECT_TRUE(ListsShowTheLocations(host, after));
 
-    const bool openingFailed = !failing.empty() && *failing.begin() <= 2;
+    const bool openingFailed = std::any_of(failing.begin(), failing.end(), OpensALocation);
     // Whatever failed, the lists' new contents reach the screen, and later changes keep being drawn.
     if (!openingFailed) {
         EXPECT_TRUE(host.AwaitsRepaint(kActiveList));
@@ -147,24 +184,55 @@ Names FaultSweep::Run(const std::set<int>& failing) const
         EXPECT_EQ(start.locations.hidden, after.hidden);
         return calls;
     }
-    // A clash is told in one box, unless failures kept the clash from being found; a failure alone is not told.
+    // A clash is told in one box, unless failures kept the clash from being found; failures in one more.
     const std::vector<RecordedBox> boxes = bench.boxes.Take();
-    EXPECT_LE(boxes.size(), start.inTheWay.empty() ? 0u : 1u);
+    EXPECT_LE(boxes.size(), (start.inTheWay.empty() ? 0u : 1u) + (failing.empty() ? 0u : 1u));
     for (const RecordedBox& box : boxes)
         EXPECT_EQ(kQuimbleTitle, box.title) << box.text;
 
-    // A failure stops only the entry it hit: the walk goes on, and what did not move stays selected.
+    // A failure stops only the entry it hit: the walk goes on, what did not move stays selected, and each is named.
     Names stayedBehind;
+    Names inBoth;
     for (const std::string& name : start.selected) {
         const RegistryTree* inSource = Find(after.*direction.source, name);
-        if (!Contains(start.inTheWay, name) && inSource && IsRegistration(*inSource))
-            stayedBehind.push_back(name);
+        const RegistryTree* inDestination = Find(after.*direction.destination, name);
+        if (Contains(start.inTheWay, name) || !inSource || !IsRegistration(*inSource))
+            continue;
+        (inDestination && IsRegistration(*inDestination) ? inBoth : stayedBehind).push_back(name);
     }
-    EXPECT_LE(stayedBehind.size(), failing.size()) << ::testing::PrintToString(stayedBehind);
+    EXPECT_LE(stayedBehind.size() + inBoth.size(), failing.size()) << ::testing::PrintToString(stayedBehind);
+    EXPECT_TRUE(FailuresNamed(boxes, kNotMovedText, stayedBehind));
+    EXPECT_TRUE(FailuresNamed(boxes, kInBothText, inBoth));
     Names stillListed;
     for (const std::string& name : host.Items(direction.sourceList))
         if (Contains(start.selected, name))
             stillListed.push_back(name);
     EXPECT_EQ(stillListed, host.SelectedItems(direction.sourceList));
     return calls;
+}
+
+int FaultSweep::RunCheckingEveryCrashPoint() const
+{
+    StoreBench bench(host_);
+    bench.Start(start_.locations, direction_.sourceList, start_.selected);
+    int states = 0;
+    {
+        RegistryFaults faults;
+        faults.BeforeEachCall([&] {
+            const ::testing::AssertionResult kept =
+                RegistrationsKeptWhole(direction_, start_, ReadLocations(), options_.remainsAllowed);
+            // One failure names the call; the rest of the run would only repeat it.
+            if (!kept && !::testing::Test::HasFailure()) {
+                const Calls& made = faults.Calls();
+                ADD_FAILURE() << "killed after " << made.size() << " calls, the last "
+                              << (made.empty() ? std::string("none") : made.back().name + " " + made.back().path)
+                              << ": " << kept.message();
+            }
+            ++states;
+        });
+        direction_.Run(bench.host.Window());
+    }
+    EXPECT_TRUE(RegistrationsKeptWhole(direction_, start_, ReadLocations(), false)) << "after the last call";
+    EXPECT_TRUE(bench.boxes.Take().empty());
+    return states;
 }

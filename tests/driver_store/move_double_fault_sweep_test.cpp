@@ -5,6 +5,7 @@
 #include "registry_key.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cctype>
 #include <iostream>
 #include <string>
@@ -25,19 +26,33 @@ std::string Label(const DoubleSweep& sweep)
 
 class MoveDoubleFaultSweep : public ::testing::TestWithParam<DoubleSweep> {};
 
-// The second failure is taken from the calls the command makes once the first has failed, clean-ups included.
+// The second failure is taken from the calls the command makes once the first has failed, clean-ups included, on
+// the keys of the entry the first failure hit (or on the locations): a failure on another entry is a single failure
+// there, which the single sweep covers. Each call is failed on its first occurrence on that key.
 TEST_P(MoveDoubleFaultSweep, KeepsEveryEntryWholeWhicheverTwoCallsFail)
 {
     const DoubleSweep& sweep = GetParam();
-    const FaultSweep faultSweep(*sweep.direction, sweep.clash, sweep.persistence, true);
-    const Names clean = faultSweep.Run({});
+    SweepOptions options;
+    options.clash = sweep.clash;
+    options.persistence = sweep.persistence;
+    options.remainsAllowed = true;
+    options.smallEntries = true;
+    const FaultSweep faultSweep(*sweep.direction, options);
+    const FaultPoints firsts = FaultPointsOf(faultSweep.Run({}));
     int pairs = 0;
-    for (int first = 1; first <= static_cast<int>(clean.size()); ++first) {
-        const Names afterFirst = faultSweep.Run({first});
-        for (int second = first + 1; second <= static_cast<int>(afterFirst.size()); ++second) {
-            SCOPED_TRACE("failing calls " + std::to_string(first) + " " + afterFirst[first - 1] + " and " +
-                         std::to_string(second) + " " + afterFirst[second - 1]);
-            faultSweep.Run({first, second});
+    for (const FaultPoint& first : firsts) {
+        const FaultPoints afterFirst = FaultPointsOf(faultSweep.Run({first}));
+        const auto failed = std::find_if(afterFirst.begin(), afterFirst.end(), [&](const FaultPoint& point) {
+            return point.call == first.call && point.path == first.path && point.occurrence == first.occurrence;
+        });
+        ASSERT_NE(afterFirst.end(), failed) << Describe(first) << " was not made";
+        const std::string entry = EntryOf(first.path);
+        for (auto second = failed + 1; second != afterFirst.end(); ++second) {
+            const std::string secondEntry = EntryOf(second->path);
+            if (second->occurrence != 1 || !(entry.empty() || secondEntry.empty() || secondEntry == entry))
+                continue;
+            SCOPED_TRACE("failing " + Describe(first) + " and " + Describe(*second));
+            faultSweep.Run({first, *second});
             ++pairs;
         }
     }
@@ -70,7 +85,7 @@ TEST(RegistryFaults, FailuresKeptPerKeyRecurForThatKeyOnly)
         RegistryFaults faults;
         if (persists)
             faults.KeepFailingPerKey();
-        faults.FailCall("RegDeleteValueA", 1);
+        faults.Fail({"RegDeleteValueA", MachinePath("Software\\ASIO\\Alpha"), 1});
         const auto deleteDescription = [](const char* path) {
             RegistryKey entry;
             const LONG opened =

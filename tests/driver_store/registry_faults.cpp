@@ -1,5 +1,8 @@
-// Failures look like real ones where that is cheap: a failing copy or delete does part of its work first.
+// Failures look like real ones where that is cheap: a failing delete does part of its work first, and a failing
+// enumeration leaves a plausible name behind.
 #include "registry_faults.h"
+
+#include "driver_entries.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +12,26 @@ namespace {
 
 RegistryFaults* current = nullptr;
 
+std::string Utf8(const wchar_t* text)
+{
+    if (!text)
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
+    return result;
+}
+
+// A names are in this process's code page; the paths are kept in UTF-8 so that both forms of a name meet.
+std::string Utf8(const char* text)
+{
+    if (!text)
+        return std::string();
+    std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), static_cast<int>(wide.size()));
+    return Utf8(wide.c_str());
+}
+
 std::string FirstSubkeyName(HKEY key)
 {
     char name[256] = {};
@@ -16,27 +39,6 @@ std::string FirstSubkeyName(HKEY key)
     if (RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return std::string();
     return name;
-}
-
-std::string FirstValueName(HKEY key)
-{
-    char name[16384] = {};
-    DWORD size = sizeof name;
-    if (RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return std::string();
-    return name;
-}
-
-// Copies everything, then takes one subkey (or, without subkeys, one value) out of the copy again.
-void CopyPartly(HKEY source, const char* name, HKEY destination)
-{
-    if (SHCopyKeyA(source, name, destination, 0) != ERROR_SUCCESS)
-        return;
-    const std::string subkey = FirstSubkeyName(destination);
-    if (!subkey.empty())
-        SHDeleteKeyA(destination, subkey.c_str());
-    else
-        RegDeleteValueA(destination, FirstValueName(destination).c_str());
 }
 
 // Deletes the first subkey of the tree, as a delete that stops half-way through leaves it.
@@ -60,22 +62,43 @@ void LeaveStaleName(LPSTR buffer, LPDWORD size, const char* text)
 
 LSTATUS WINAPI OpenKeyEx(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
-    if (current->Fails("RegOpenKeyExA", key, subKey))
+    if (current->Fails("RegOpenKeyExA", key, Utf8(subKey)))
         return ERROR_ACCESS_DENIED;
     const LSTATUS rc = RegOpenKeyExA(key, subKey, options, access, result);
     if (rc == ERROR_SUCCESS)
-        current->Opened(*result, key, subKey);
+        current->Opened(*result, key, Utf8(subKey));
+    return rc;
+}
+
+LSTATUS WINAPI OpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result)
+{
+    if (current->Fails("RegOpenKeyExW", key, Utf8(subKey)))
+        return ERROR_ACCESS_DENIED;
+    const LSTATUS rc = RegOpenKeyExW(key, subKey, options, access, result);
+    if (rc == ERROR_SUCCESS)
+        current->Opened(*result, key, Utf8(subKey));
     return rc;
 }
 
 LSTATUS WINAPI CreateKeyEx(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
                            LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
-    if (current->Fails("RegCreateKeyExA", key, subKey))
+    if (current->Fails("RegCreateKeyExA", key, Utf8(subKey)))
         return ERROR_ACCESS_DENIED;
     const LSTATUS rc = RegCreateKeyExA(key, subKey, reserved, keyClass, options, access, security, result, disposition);
     if (rc == ERROR_SUCCESS)
-        current->Opened(*result, key, subKey);
+        current->Opened(*result, key, Utf8(subKey));
+    return rc;
+}
+
+LSTATUS WINAPI CreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
+                            LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+{
+    if (current->Fails("RegCreateKeyExW", key, Utf8(subKey)))
+        return ERROR_ACCESS_DENIED;
+    const LSTATUS rc = RegCreateKeyExW(key, subKey, reserved, keyClass, options, access, security, result, disposition);
+    if (rc == ERROR_SUCCESS)
+        current->Opened(*result, key, Utf8(subKey));
     return rc;
 }
 
@@ -86,6 +109,16 @@ LSTATUS WINAPI QueryInfoKey(HKEY key, LPSTR keyClass, LPDWORD classSize, LPDWORD
     if (current->Fails("RegQueryInfoKeyA", key))
         return ERROR_ACCESS_DENIED;
     return RegQueryInfoKeyA(key, keyClass, classSize, reserved, subkeys, maxSubkeyNameSize, maxClassSize, values,
+                            maxValueNameSize, maxValueSize, securityDescriptorSize, lastWrite);
+}
+
+LSTATUS WINAPI QueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classSize, LPDWORD reserved, LPDWORD subkeys,
+                             LPDWORD maxSubkeyNameSize, LPDWORD maxClassSize, LPDWORD values, LPDWORD maxValueNameSize,
+                             LPDWORD maxValueSize, LPDWORD securityDescriptorSize, PFILETIME lastWrite)
+{
+    if (current->Fails("RegQueryInfoKeyW", key))
+        return ERROR_ACCESS_DENIED;
+    return RegQueryInfoKeyW(key, keyClass, classSize, reserved, subkeys, maxSubkeyNameSize, maxClassSize, values,
                             maxValueNameSize, maxValueSize, securityDescriptorSize, lastWrite);
 }
 
@@ -101,6 +134,14 @@ LSTATUS WINAPI EnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LP
     return RegEnumKeyExA(key, index, name, nameSize, reserved, keyClass, classSize, lastWrite);
 }
 
+LSTATUS WINAPI EnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD reserved, LPWSTR keyClass,
+                          LPDWORD classSize, PFILETIME lastWrite)
+{
+    if (current->Fails("RegEnumKeyExW", key))
+        return ERROR_ACCESS_DENIED;
+    return RegEnumKeyExW(key, index, name, nameSize, reserved, keyClass, classSize, lastWrite);
+}
+
 LSTATUS WINAPI EnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPDWORD type,
                          LPBYTE data, LPDWORD dataSize)
 {
@@ -111,20 +152,40 @@ LSTATUS WINAPI EnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LP
     return RegEnumValueA(key, index, name, nameSize, reserved, type, data, dataSize);
 }
 
-DWORD WINAPI CopyKey(HKEY source, LPCSTR name, HKEY destination, DWORD reserved)
+LSTATUS WINAPI EnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD reserved, LPDWORD type,
+                          LPBYTE data, LPDWORD dataSize)
 {
-    // About the key written to: where a copy lacks permission, every copy into that key fails.
-    if (current->Fails("SHCopyKeyA", destination)) {
-        CopyPartly(source, name, destination);
+    if (current->Fails("RegEnumValueW", key))
         return ERROR_ACCESS_DENIED;
-    }
-    return SHCopyKeyA(source, name, destination, reserved);
+    return RegEnumValueW(key, index, name, nameSize, reserved, type, data, dataSize);
+}
+
+LSTATUS WINAPI SetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    if (current->Fails("RegSetValueExW", key))
+        return ERROR_ACCESS_DENIED;
+    return RegSetValueExW(key, name, reserved, type, data, size);
+}
+
+LSTATUS WINAPI GetKeySecurity(HKEY key, SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor, LPDWORD size)
+{
+    if (current->Fails("RegGetKeySecurity", key))
+        return ERROR_ACCESS_DENIED;
+    return RegGetKeySecurity(key, parts, descriptor, size);
+}
+
+LSTATUS WINAPI SetKeySecurity(HKEY key, SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor)
+{
+    if (current->Fails("RegSetKeySecurity", key))
+        return ERROR_ACCESS_DENIED;
+    return RegSetKeySecurity(key, parts, descriptor);
 }
 
 DWORD WINAPI DeleteKey(HKEY parent, LPCSTR name)
 {
+    const bool fails = current->Fails("SHDeleteKeyA", parent, Utf8(name));
     current->Deleting(parent, name);
-    if (current->Fails("SHDeleteKeyA", parent, name)) {
+    if (fails) {
         DeletePartly(parent, name);
         return ERROR_ACCESS_DENIED;
     }
@@ -147,13 +208,50 @@ LSTATUS WINAPI CloseKey(HKEY key)
     return fails ? ERROR_INVALID_HANDLE : rc;
 }
 
+std::string Lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
 }  // namespace
+
+FaultPoints FaultPointsOf(const std::vector<RegistryCall>& calls)
+{
+    FaultPoints points;
+    std::map<std::pair<std::string, std::string>, int> seen;
+    for (const RegistryCall& call : calls)
+        points.push_back({call.name, call.path, ++seen[{call.name, call.path}]});
+    return points;
+}
+
+std::string MachinePath(const std::string& path)
+{
+    return Lowered("hklm\\" + path);
+}
+
+std::string EntryOf(const std::string& path)
+{
+    for (const char* location : {kHiddenLocationPath, kActiveLocationPath}) {
+        const std::string prefix = MachinePath(location) + "\\";
+        if (path.compare(0, prefix.size(), prefix) == 0)
+            return path.substr(prefix.size(), path.find('\\', prefix.size()) - prefix.size());
+    }
+    return std::string();
+}
+
+std::string Describe(const FaultPoint& point)
+{
+    return point.call + " on " + point.path + " #" + std::to_string(point.occurrence);
+}
 
 RegistryFaults::RegistryFaults() : previous_(registryCalls), outer_(current)
 {
     current = this;
-    registryCalls = RegistryCalls{OpenKeyEx, CreateKeyEx, QueryInfoKey, EnumKeyEx, EnumValue,
-                                  CopyKey,   DeleteKey,   DeleteValue,  CloseKey};
+    registryCalls = RegistryCalls{OpenKeyEx,     OpenKeyExW,     CreateKeyEx,    CreateKeyExW, QueryInfoKey,
+                                  QueryInfoKeyW, EnumKeyEx,      EnumKeyExW,     EnumValue,    EnumValueW,
+                                  SetValueExW,   GetKeySecurity, SetKeySecurity, DeleteKey,    DeleteValue,
+                                  CloseKey};
 }
 
 RegistryFaults::~RegistryFaults()
@@ -162,37 +260,40 @@ RegistryFaults::~RegistryFaults()
     current = outer_;
 }
 
-void RegistryFaults::FailCallNumber(int number)
+void RegistryFaults::Fail(const FaultPoint& point)
 {
-    failingNumbers_.insert(number);
-}
-
-void RegistryFaults::FailCall(const std::string& callName, int occurrence)
-{
-    failingOccurrences_.insert({callName, occurrence});
+    failing_.insert(point);
 }
 
 int RegistryFaults::CountOf(const std::string& callName) const
 {
-    const auto found = counts_.find(callName);
-    return found == counts_.end() ? 0 : found->second;
+    return static_cast<int>(
+        std::count_if(calls_.begin(), calls_.end(), [&](const RegistryCall& call) { return call.name == callName; }));
 }
 
-bool RegistryFaults::Fails(const char* callName, HKEY key, const char* subkeyName)
+bool RegistryFaults::Fails(const char* callName, HKEY key, const std::string& subkeyName)
 {
-    calls_.push_back(callName);
-    const int occurrence = ++counts_[callName];
-    const std::pair<std::string, std::string> onKey{callName, PathOf(key, subkeyName)};
-    const bool fails = failingNumbers_.count(static_cast<int>(calls_.size())) > 0 ||
-                       failingOccurrences_.count({callName, occurrence}) > 0 ||
-                       failingOnKey_.count(onKey) > 0;
+    // The observer's own reading (its scoped keys close through the table) is not the store's.
+    if (observing_)
+        return false;
+    if (observer_) {
+        observing_ = true;
+        observer_();
+        observing_ = false;
+    }
+    const std::string path = PathOf(key, subkeyName);
+    calls_.push_back({callName, path});
+    const int occurrence = ++occurrences_[{callName, path}];
+    const bool fails = failing_.count({callName, path, occurrence}) > 0 || failingOnKey_.count({callName, path}) > 0;
     if (fails && failuresPersist_)
-        failingOnKey_.insert(onKey);
+        failingOnKey_.insert({callName, path});
     return fails;
 }
 
-void RegistryFaults::Opened(HKEY key, HKEY parent, const char* subkeyName)
+void RegistryFaults::Opened(HKEY key, HKEY parent, const std::string& subkeyName)
 {
+    if (observing_)
+        return;
     openKeys_.insert(key);
     paths_[key] = PathOf(parent, subkeyName);
 }
@@ -209,18 +310,24 @@ void RegistryFaults::Deleting(HKEY parent, const char* subkeyName)
 
 void RegistryFaults::Closed(HKEY key)
 {
+    if (observing_)
+        return;
     paths_.erase(key);
     if (openKeys_.erase(key) == 0)
         ++strayCloses_;
 }
 
-std::string RegistryFaults::PathOf(HKEY key, const char* subkeyName) const
+std::string RegistryFaults::PathOf(HKEY key, const std::string& subkeyName) const
 {
     const auto known = paths_.find(key);
-    // A root, or a key the test opened itself: its handle is all there is to go by.
-    std::string path = known != paths_.end() ? known->second : std::to_string(reinterpret_cast<UINT_PTR>(key));
-    if (subkeyName && *subkeyName)
-        path += "\\" + std::string(subkeyName);
-    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
-    return path;
+    std::string path;
+    if (known != paths_.end())
+        path = known->second;
+    else if (key == HKEY_LOCAL_MACHINE)
+        path = "hklm";
+    else  // a key the test opened itself: its handle is all there is to go by
+        path = std::to_string(reinterpret_cast<UINT_PTR>(key));
+    if (!subkeyName.empty())
+        path += "\\" + subkeyName;
+    return Lowered(path);
 }

@@ -2,15 +2,14 @@
 #include "store_bench.h"
 
 #include "driver_entries.h"
-#include "driver_moves.h"
 #include "registry_key.h"
 
 #include <gtest/gtest.h>
 
-const Direction kHide = {"hide",         HideSelected,       kActiveList,
-                         kHiddenList,    &Locations::active, &Locations::hidden,
-                         kHiddenPath,    kHideNothingSelectedText};
-const Direction kRestore = {"restore",   RestoreSelected,    kHiddenList,
+const Direction kHide = {"hide",      kHideDirection,     kActiveList,
+                         kHiddenList, &Locations::active, &Locations::hidden,
+                         kHiddenPath, kHideNothingSelectedText};
+const Direction kRestore = {"restore",   kRestoreDirection,  kHiddenList,
                             kActiveList, &Locations::hidden, &Locations::active,
                             kActivePath, kRestoreNothingSelectedText};
 
@@ -34,10 +33,15 @@ void StoreBench::Start(const Locations& locations, int listId, const Names& sele
 {
     start = locations;
     WriteLocations(locations);
-    for (const auto& [path, list] : {std::pair{kActivePath, kActiveList}, std::pair{kHiddenPath, kHiddenList}}) {
+    FillAndSelect(listId, selected);
+}
+
+void StoreBench::FillAndSelect(int listId, const Names& selected)
+{
+    for (const DriverLocation* shown : {&kActiveLocation, &kHiddenLocation}) {
         RegistryKey location;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, location.Receive()) == ERROR_SUCCESS)
-            FillDriverList(location.Get(), host.Window(), list);
+        if (OpenLocationForListing(*shown, location) == ERROR_SUCCESS)
+            FillDriverList(location.Get(), host.Window(), *shown);
     }
     ASSERT_TRUE(SelectNamedItems(host.Window(), listId, selected)) << "an item to select is not in list " << listId;
 }

@@ -1,6 +1,7 @@
 // The bench of the driver store's command tests: the two locations as trees, the two lists, the two directions.
 #pragma once
 
+#include "driver_moves.h"
 #include "driver_trees.h"
 #include "expected_texts.h"
 #include "list_host.h"
@@ -22,16 +23,18 @@ struct Locations {
 Locations ReadLocations();
 void WriteLocations(const Locations& locations);
 
-// One move command: where it takes entries from and to, and what it says when nothing was selected.
+// One move command as the tests see it: the store's direction it runs, and what the tests expect of it.
 struct Direction {
     const char* label;
-    void (*command)(HWND);
+    const MoveDirection& move;
     int sourceList;
     int destinationList;
     RegistryTree Locations::*source;
     RegistryTree Locations::*destination;
     const char* destinationPath;
     const char* nothingSelected;
+
+    void Run(HWND dialog) const { MoveSelected(move, dialog); }
 };
 extern const Direction kHide;
 extern const Direction kRestore;
@@ -44,6 +47,8 @@ struct StoreBench {
 
     // Writes the locations, fills the lists from them as the dialog does, and selects the named items of one list.
     void Start(const Locations& locations, int listId = kActiveList, const Names& selected = {});
+    // The same for locations already written.
+    void FillAndSelect(int listId, const Names& selected);
 
     RegistrySandbox sandbox;
 

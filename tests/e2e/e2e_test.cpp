@@ -1,5 +1,6 @@
 // The real program in its own process on the test prefix's HKEY_LOCAL_MACHINE, driven only through its windows.
 #include "app_driver.h"
+#include "driver_trees.h"
 #include "expected_texts.h"
 #include "registry_tree.h"
 #include "test_prefix.h"
@@ -266,6 +267,44 @@ TEST_F(E2eTest, EveryWayOfClosingExitsWithZeroAndChangesNothing)
         EXPECT_TRUE(MachineKeyHolds(kActivePath, Without(seeded_, parked)));
         EXPECT_TRUE(MachineKeyHolds(kHiddenPath, Only(seeded_, parked)));
     }
+}
+
+// Names outside any one code page are listed as themselves and move only themselves, byte for byte: a full-width
+// look-alike beside its ASCII twin, and a full-width backslash beside the real nesting it resembles.
+TEST_F(E2eTest, NamesInAnyScriptAreListedAndMovedAsThemselves)
+{
+    ASSERT_EQ(65001u, GetACP()) << "the test program must read registry names in UTF-8, as the program does";
+    const std::vector<std::string> moved = {u8"\u0416\u0443\u043a \u0410\u0443\u0434\u0438\u043e ASIO",
+                                            u8"\u3053\u3068\u308a ASIO", u8"\uff26\uff4f\uff4f ASIO",
+                                            u8"A\uff3cB"};
+    RegistryTree start = seeded_;
+    for (const std::string& name : moved)
+        start.Subkey(name, DriverTree(name));
+    start.Subkey("Foo ASIO", DriverTree("ascii twin"));
+    start.Subkey("A", DriverTree("A").Subkey("B", DriverTree("nested B")));
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, start);
+    ASSERT_TRUE(MachineKeyHolds(kActivePath, start));
+    Start();
+    std::string answered;
+    HWND dialog = WaitForMainDialogPastBox(app_, &answered);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(DriverNames(start), Sorted(ListItems(dialog, kActiveList)));
+
+    ASSERT_TRUE(SelectNamedItems(dialog, kActiveList, moved));
+    ClickButton(dialog, kHideButton);
+    EXPECT_TRUE(WaitUntil([&] { return ListCount(dialog, kHiddenList) >= static_cast<int>(moved.size()); }));
+    EXPECT_EQ(Sorted(moved), Sorted(ListItems(dialog, kHiddenList)));
+    EXPECT_EQ(1u, VisibleDialogs(app_.Id()).size()) << "a box came up after a successful hide";
+    EXPECT_TRUE(MachineKeyHolds(kHiddenPath, Only(start, moved)));
+    EXPECT_TRUE(MachineKeyHolds(kActivePath, Without(start, moved)));
+
+    ASSERT_TRUE(SelectAll(dialog, kHiddenList));
+    ClickButton(dialog, kRestoreButton);
+    EXPECT_TRUE(WaitUntil([&] { return ListCount(dialog, kHiddenList) == 0; }));
+    ClickButton(dialog, IDOK);
+    ExpectExitCodeZero();
+    EXPECT_TRUE(MachineKeyHolds(kActivePath, start));
+    EXPECT_TRUE(MachineKeyHolds(kHiddenPath, RegistryTree()));
 }
 
 }  // namespace

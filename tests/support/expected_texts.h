@@ -24,6 +24,29 @@ constexpr char kDialogCaption[] = "ASIO Quimble";
 constexpr char kEditionHelpLine[] =
     "This is a 32 bit program. I have no idea how it will behave in a 64bit environment.\n";
 #endif
+// The usage text, shown on "&Help" and on first use.
+inline const std::string kHelpText =
+    std::string(
+        "\n"
+        "This small utility can hide or unhide ASIO device drivers that are not needed\n"
+        "from all ASIO aware audio applications.\n"
+        "\n"
+        "USAGE:\n"
+        "\n"
+        "Removing devices: Select one or more entries from the \"Active Devices\" List\n"
+        "then hit the \">>\" button.\n"
+        "Reenabling Devices: Select one or more entries from the \"Disabled Devices\" List\n"
+        "then hit the \"<<\" button. \n"
+        "\n"
+        "REMARKS:\n"
+        "\n"
+        "The ASIO Quimble reads and writes to the windows registry. You might want to\n"
+        "back up the registry before using this program.\n"
+        "The ASIO Quimble should not be used while an ASIO aware application is running.\n") +
+    kEditionHelpLine +
+    "ASIO is a trademark and software of Steinberg Media Technologies GmbH.\n"
+    "\n"
+    "Comments and suggestions are welcome at feedback@quimble.example\n";
 constexpr char kCopyrightLine[] = "Copyright (c) 2026 the ASIO Quimble authors";
 constexpr char kCouldNotOpenText[] = "Could not open registry keys!";
 constexpr char kNoDriversText[] =
@@ -36,6 +59,10 @@ constexpr char kRestoreNothingSelectedText[] =
     "Hit the \"Help\" button for further information on how to use this utility.";
 constexpr char kDevicesInTheWayText[] =
     "These devices were left where they are, because the other list already has a device of the same name:\n";
+constexpr char kNotMovedText[] = "These devices could not be moved and were left where they are:\n";
+constexpr char kInBothText[] =
+    "These devices are now in both lists: they were copied, but a failure kept them from being removed from where "
+    "they were:\n";
 inline std::string KeysInTheWayText(const std::string& locationPath)
 {
     return "These devices were left where they are, because HKEY_LOCAL_MACHINE\\" + locationPath +

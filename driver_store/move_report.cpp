@@ -1,0 +1,94 @@
+// The boxes of the move commands.
+#include "move_report.h"
+
+#include "system_error_text.h"
+
+namespace {
+
+constexpr char kTitle[] = "ASIO Quimble";
+constexpr char kDevicesInTheWay[] =
+    "These devices were left where they are, because the other list already has a device of the same name:\n";
+constexpr char kKeysInTheWayStart[] = "These devices were left where they are, because HKEY_LOCAL_MACHINE\\";
+constexpr char kKeysInTheWayEnd[] =
+    " already holds a registry key of the same name that is not a device; rename or remove that key (for example "
+    "with the registry editor) to move them:\n";
+constexpr char kNotMoved[] = "These devices could not be moved and were left where they are:\n";
+constexpr char kInBoth[] =
+    "These devices are now in both lists: they were copied, but a failure kept them from being removed from where "
+    "they were:\n";
+
+// One paragraph of a box: why, then one line per name. The names were collected during the downward walk, so they
+// are written in reverse, which is list order.
+template <typename Item, typename Line>
+void AddParagraph(std::string& text, const std::string& reason, const std::vector<Item>& items, Line line)
+{
+    if (items.empty())
+        return;
+    if (!text.empty())
+        text += "\n\n";
+    text += reason;
+    for (auto item = items.rbegin(); item != items.rend(); ++item)
+        text += "\n" + line(*item);
+}
+
+// The path as the registry editor shows it. A 32-bit program on 64-bit Windows sees the 32-bit view, which the
+// editor shows under WOW6432Node; naming the 64-bit key there would send the user to the wrong one.
+std::string PathAsTheEditorShowsIt(const char* path)
+{
+    constexpr char kSoftware[] = "Software\\";
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
+        return std::string(kSoftware) + "WOW6432Node\\" + (path + sizeof kSoftware - 1);
+    return path;
+}
+
+void ShowUnlessEmpty(const std::string& text)
+{
+    if (!text.empty())
+        ShowStoreMessage(text.c_str());
+}
+
+}  // namespace
+
+void ShowStoreMessage(const char* text)
+{
+    MessageBoxA(GetForegroundWindow(), text, kTitle, MB_OK);
+}
+
+void MoveReport::Add(const std::string& name, const MoveOutcome& outcome)
+{
+    switch (outcome.result) {
+    case MoveResult::Moved:
+        break;
+    case MoveResult::NameTakenByDevice:
+        takenByDevices_.push_back(name);
+        break;
+    case MoveResult::NameTakenByOtherKey:
+        takenByOtherKeys_.push_back(name);
+        break;
+    case MoveResult::Failed:
+        failed_.push_back({name, outcome.error});
+        break;
+    case MoveResult::LeftInBoth:
+        leftInBoth_.push_back({name, outcome.error});
+        break;
+    }
+}
+
+void MoveReport::Show(const char* destinationPath) const
+{
+    const auto asIs = [](const std::string& name) { return name; };
+    const auto withReason = [](const Failure& failure) {
+        return failure.name + ": " + SystemErrorText(failure.error);
+    };
+    std::string inTheWay;
+    AddParagraph(inTheWay, kDevicesInTheWay, takenByDevices_, asIs);
+    // A key of the name that is no device is shown in neither list, so the box says where it is.
+    AddParagraph(inTheWay, kKeysInTheWayStart + PathAsTheEditorShowsIt(destinationPath) + kKeysInTheWayEnd,
+                 takenByOtherKeys_, asIs);
+    ShowUnlessEmpty(inTheWay);
+    std::string failures;
+    AddParagraph(failures, kNotMoved, failed_, withReason);
+    AddParagraph(failures, kInBoth, leftInBoth_, withReason);
+    ShowUnlessEmpty(failures);
+}

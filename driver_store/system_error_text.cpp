@@ -1,0 +1,14 @@
+// The system's description of an error code as one line.
+#include "system_error_text.h"
+
+std::string SystemErrorText(LONG code)
+{
+    char text[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text,
+                                        sizeof text, nullptr);
+    std::string line(text, length);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '.'))
+        line.pop_back();
+    return line.empty() ? "error " + std::to_string(code) : line;
+}
