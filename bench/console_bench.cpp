@@ -30,7 +30,7 @@ std::string DriverName(int index)
     return name;
 }
 
-std::string Folder(UINT (*query)(LPSTR, UINT))
+std::string Folder(UINT(WINAPI* query)(LPSTR, UINT))
 {
     char folder[MAX_PATH] = {};
     query(folder, MAX_PATH);

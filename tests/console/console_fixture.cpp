@@ -11,7 +11,7 @@
 
 namespace {
 
-std::string SystemFolder(UINT (*query)(LPSTR, UINT))
+std::string SystemFolder(UINT(WINAPI* query)(LPSTR, UINT))
 {
     char folder[MAX_PATH] = {};
     query(folder, MAX_PATH);
