@@ -23,10 +23,14 @@ void Click(HWND dialog, int controlId)
     SendMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0);
 }
 
-// Through the queue, so the dialog manager's own keyboard handling in the modal loop sees the key.
-void PressKey(HWND window, WPARAM key)
+// Through the queue, so the dialog manager's own keyboard handling in the modal loop sees the key and translates it.
+void PressKey(HWND window, WPARAM key, bool withAlt = false)
 {
-    PostMessageA(window, WM_KEYDOWN, key, 0);
+    // Alt turns a key into a system key, and bit 29 of its lParam says that Alt is held.
+    if (withAlt)
+        PostMessageA(window, WM_SYSKEYDOWN, key, 0x20000001);
+    else
+        PostMessageA(window, WM_KEYDOWN, key, 0);
 }
 
 // Client width of the control next to the width its text takes in the control's font.
@@ -275,6 +279,58 @@ TEST_F(MainDialogTest, EveryRunSetsBothIconsBindsTheLinkAndItsLabelFits)
                             }}));
         EXPECT_TRUE(boxes.Take().empty()) << "a box came up during the run";
     }
+}
+
+struct Key {
+    const char* name;
+    WPARAM virtualKey;
+    bool withAlt;
+    int focusAfter;
+};
+
+TEST_F(MainDialogTest, AltLettersFocusTheListsUnderTheirLabelsAndTabKeepsItsOrder)
+{
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Drivers({"Synth"}));
+    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Drivers({"Organ"}));
+    // From the start on "&<<": each mnemonic, then Tab once round the controls that take the focus.
+    const Key keys[] = {
+        {"Alt+A", 'A', true, IDC_ACTIVE_LIST},
+        {"Alt+D", 'D', true, IDC_HIDDEN_LIST},
+        {"Alt+A", 'A', true, IDC_ACTIVE_LIST},
+        {"Tab", VK_TAB, false, IDC_HIDDEN_LIST},
+        {"Tab", VK_TAB, false, IDC_RESTORE},
+        {"Tab", VK_TAB, false, IDC_HIDE},
+        {"Tab", VK_TAB, false, IDOK},
+        {"Tab", VK_TAB, false, IDHELP},
+        {"Tab", VK_TAB, false, IDC_ACTIVE_LIST},
+    };
+    // One step per key: a posted key is handled before the next timer tick runs the step that checks it.
+    std::vector<ModalScript::Step> steps;
+    int expected = IDC_RESTORE;
+    std::string after = "the start";
+    for (const Key& key : keys) {
+        steps.push_back([=](HWND) {
+            EXPECT_EQ(expected, GetDlgCtrlID(GetFocus())) << "the focused control's id after " << after;
+            PressKey(GetFocus(), key.virtualKey, key.withAlt);
+        });
+        expected = key.focusAfter;
+        after = std::string(key.name) + " in row " + std::to_string(steps.size());
+    }
+    steps.push_back([=](HWND d) {
+        EXPECT_EQ(expected, GetDlgCtrlID(GetFocus())) << "the focused control's id after " << after;
+        // Screen readers name a list after the label just before it.
+        for (const auto& [list, label] : {std::pair<int, std::string>{IDC_ACTIVE_LIST, "&Active Devices"},
+                                          std::pair<int, std::string>{IDC_HIDDEN_LIST, "&Disabled Devices"}}) {
+            char text[64] = {};
+            GetWindowTextA(GetWindow(GetDlgItem(d, list), GW_HWNDPREV), text, sizeof text);
+            EXPECT_EQ(label, text) << "the window before list " << list;
+        }
+        Click(d, IDOK);
+    });
+    CMyDialog dialog(IDD_MAIN, nullptr);
+    EXPECT_EQ(IDOK, Run(dialog, steps));
+    EXPECT_TRUE(boxes.Take().empty()) << "a key brought up a box";
+    EXPECT_EQ(Drivers({"Synth"}), ReadTree(HKEY_LOCAL_MACHINE, kActivePath)) << "a key moved a driver";
 }
 
 }  // namespace

@@ -122,10 +122,11 @@ const Control kControls[] = {
     {1, "#128", "&OK", 227, 150, 50, 16, 0x50010001, 0},
     {9, "#128", "&Help", 173, 150, 50, 16, 0x50010000, 0},
     {1001, "#130", "quimble.example", 4, 158, 68, 8, 0x50020000, 0},
-    {124, "#131", "", 4, 17, 122, 130, 0x50210903, 0x00020000},
-    {121, "#131", "", 155, 16, 122, 130, 0x50210903, 0x00020000},
+    // Each label directly before its list, so its mnemonic reaches the list.
     {kNoId, "#130", "&Active Devices", 4, 5, 100, 8, 0x50020000, 0},
+    {124, "#131", "", 4, 17, 122, 130, 0x50210903, 0x00020000},
     {kNoId, "#130", "&Disabled Devices", 155, 5, 100, 8, 0x50020000, 0},
+    {121, "#131", "", 155, 16, 122, 130, 0x50210903, 0x00020000},
 };
 
 TEST_F(ResourcesTest, DialogTemplateMatchesFieldByFieldAndControlByControl)
