@@ -10,11 +10,15 @@ public:
     ~CMyDialog() override;
 
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
 
     void ShowHelp();
 
     CHyperlink hyperlink;
+
+private:
+    void SetWindowIcons();
 };
 
 // The usage text, shown on "&Help" and on first use.
