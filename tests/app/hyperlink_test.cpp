@@ -194,6 +194,36 @@ TEST_F(HyperlinkTest, ReleaseWithoutPressOnlyReleasesCapture)
     EXPECT_FALSE(link.pressed);
 }
 
+// The dialog manager sends the control a new font when the dialog moves to a display of another scale.
+TEST_F(HyperlinkTest, UnderlinedFontFollowsANewControlFontAndReleasesTheOldOne)
+{
+    const LOGFONTA own = Describe(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    LOGFONTA larger = own;
+    larger.lfHeight = own.lfHeight * 2;
+    HFONT scaled = CreateFontIndirectA(&larger);
+    ASSERT_NE(nullptr, scaled);
+    const HFONT before = link.underlinedFont;
+
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(scaled), TRUE);
+    EXPECT_EQ(0u, GetObjectType(before)) << "the earlier underlined font was not released";
+    ASSERT_EQ(static_cast<DWORD>(OBJ_FONT), GetObjectType(link.underlinedFont));
+    const LOGFONTA followed = Describe(link.underlinedFont);
+    EXPECT_TRUE(followed.lfUnderline);
+    EXPECT_EQ(larger.lfHeight, followed.lfHeight);
+    EXPECT_STREQ(own.lfFaceName, followed.lfFaceName);
+    EXPECT_EQ(scaled, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)))
+        << "the control did not take its new font";
+    {
+        MemoryDc dc;
+        ColorStatic(dc);
+        EXPECT_EQ(link.underlinedFont, GetCurrentObject(dc, OBJ_FONT));
+    }
+
+    // The font is the test's, as a dialog's is the dialog's: the control gives it back before it goes.
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    DeleteObject(scaled);
+}
+
 TEST(HyperlinkLifetime, OwnsOnlyItsUnderlinedFont)
 {
     MessageBoxRecorder boxes{{Wfx::StaticDialogProc}};
