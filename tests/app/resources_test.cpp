@@ -337,9 +337,9 @@ TEST_F(ResourcesTest, ManifestMakesActivationContextAtAdministratorLevel)
     EXPECT_EQ(0u, level.UiAccess);
 }
 
-// The settings as the window manager reads them through the loader: per-monitor (v2) awareness where Windows 10
-// knows it, per-monitor on Windows 8.1 and system-wide awareness before.
-TEST_F(ResourcesTest, ManifestDeclaresPerMonitorDpiAwarenessWithFallbacks)
+// The settings as the system reads them through the loader: per-monitor (v2) awareness where Windows 10 knows it,
+// per-monitor on Windows 8.1 and system-wide awareness before; and UTF-8 as the code page of the A calls.
+TEST_F(ResourcesTest, ManifestDeclaresPerMonitorDpiAwarenessAndTheUtf8CodePage)
 {
     ProgramActivationContext context;
     ASSERT_NE(INVALID_HANDLE_VALUE, context.Get()) << "CreateActCtxA, error " << GetLastError();
@@ -351,6 +351,7 @@ TEST_F(ResourcesTest, ManifestDeclaresPerMonitorDpiAwarenessWithFallbacks)
     const Setting settings[] = {
         {L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", L"true/pm"},
         {L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness", L"PerMonitorV2, PerMonitor"},
+        {L"http://schemas.microsoft.com/SMI/2019/WindowsSettings", L"activeCodePage", L"UTF-8"},
     };
     for (const Setting& setting : settings) {
         SCOPED_TRACE(std::string(setting.name, setting.name + wcslen(setting.name)));
