@@ -7,6 +7,7 @@
 #include "my_dialog.h"
 #include "registry_sandbox.h"
 #include "resources/resource.h"
+#include "test_prefix.h"
 #include "win_app.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +44,6 @@ std::pair<LONG, LONG> TextAndClientWidth(HWND control)
     RECT client = {};
     GetClientRect(control, &client);
     return {extent.cx, client.right - client.left};
-}
-
-bool RunningOnWine()
-{
-    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 }
 
 int IconWidth(HICON icon)
