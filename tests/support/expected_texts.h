@@ -24,6 +24,10 @@ constexpr char kDialogCaption[] = "ASIO Quimble";
 constexpr char kEditionHelpLine[] =
     "This is a 32 bit program. I have no idea how it will behave in a 64bit environment.\n";
 #endif
+// Before the web address, when the link cannot open it without handing the browser administrator rights.
+constexpr char kAddressShownText[] =
+    "ASIO Quimble runs with administrator rights and does not start your web browser with them. Please open this "
+    "address in your browser yourself (Ctrl+C copies this message):\n\n";
 constexpr char kCopyrightLine[] = "Copyright (c) 2026 the ASIO Quimble authors";
 constexpr char kCouldNotOpenText[] = "Could not open registry keys!";
 constexpr char kNoDriversText[] =
