@@ -2,7 +2,7 @@
 // the subclassed control's own messages.
 #include "hyperlink.h"
 
-#include <shellapi.h>
+#include "unelevated_open.h"
 
 const char kMakerAddress[] = "http://quimble.example/?asioquimble";
 
@@ -103,8 +103,8 @@ void CHyperlink::OnLeftButtonUp(LPARAM lParam)
 
 void CHyperlink::OpenLink()
 {
-    HINSTANCE result = ShellExecuteA(nullptr, "open", kMakerAddress, nullptr, nullptr, SW_SHOWNORMAL);
-    if (reinterpret_cast<INT_PTR>(result) > 32) {
+    // The program runs as administrator; a browser it started itself would too.
+    if (OpenUnelevated(kMakerAddress, GetParent(hWnd))) {
         visited = TRUE;
         InvalidateRect(hWnd, nullptr, FALSE);
     }

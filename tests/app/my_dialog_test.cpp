@@ -7,6 +7,7 @@
 #include "my_dialog.h"
 #include "registry_sandbox.h"
 #include "resources/resource.h"
+#include "test_prefix.h"
 #include "win_app.h"
 
 #include <gtest/gtest.h>
@@ -54,11 +55,6 @@ TextRoom MeasureText(HWND control)
     RECT client = {};
     GetClientRect(control, &client);
     return {text, {extent.right, extent.bottom}, {client.right, client.bottom}};
-}
-
-bool RunningOnWine()
-{
-    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 }
 
 // The icon's size in pixels; 0 by 0 for a handle that names no icon (any more).
