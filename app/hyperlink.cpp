@@ -2,7 +2,7 @@
 // the subclassed control's own messages.
 #include "hyperlink.h"
 
-#include <shellapi.h>
+#include "unelevated_open.h"
 
 const char kMakerAddress[] = "http://quimble.example/?asioquimble";
 
@@ -27,18 +27,21 @@ CHyperlink::~CHyperlink()
 BOOL CHyperlink::AttachToDialogItem(UINT controlId, Wfx::CWnd* parent)
 {
     const BOOL attached = Attach(GetDlgItem(parent->hWnd, controlId));
+    UnderlineFont(reinterpret_cast<HFONT>(SendMessageA(hWnd, WM_GETFONT, 0, 0)));
+    return attached;
+}
 
+void CHyperlink::UnderlineFont(HFONT controlFont)
+{
     // The control's font belongs to the dialog; without one the control draws in the system font.
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(hWnd, WM_GETFONT, 0, 0));
-    if (!font)
-        font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    if (!controlFont)
+        controlFont = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
     LOGFONTA description = {};
-    GetObjectA(font, sizeof description, &description);
+    GetObjectA(controlFont, sizeof description, &description);
     description.lfUnderline = TRUE;
     if (underlinedFont)
         DeleteObject(underlinedFont);
     underlinedFont = CreateFontIndirectA(&description);
-    return attached;
 }
 
 LRESULT CHyperlink::OnReflectedMessage(UINT message, WPARAM wParam, LPARAM)
@@ -66,6 +69,11 @@ LRESULT CHyperlink::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         break;
     case WM_LBUTTONUP:
         OnLeftButtonUp(lParam);
+        break;
+    case WM_SETFONT:
+        // A new font for the control, as the dialog manager sends when the dialog moves to a display of another
+        // scale: underlined before the control repaints with it.
+        UnderlineFont(reinterpret_cast<HFONT>(wParam));
         break;
     }
     return WndProcDefault(window, message, wParam, lParam);
@@ -95,8 +103,8 @@ void CHyperlink::OnLeftButtonUp(LPARAM lParam)
 
 void CHyperlink::OpenLink()
 {
-    HINSTANCE result = ShellExecuteA(nullptr, "open", kMakerAddress, nullptr, nullptr, SW_SHOWNORMAL);
-    if (reinterpret_cast<INT_PTR>(result) > 32) {
+    // The program runs as administrator; a browser it started itself would too.
+    if (OpenUnelevated(kMakerAddress, GetParent(hWnd))) {
         visited = TRUE;
         InvalidateRect(hWnd, nullptr, FALSE);
     }

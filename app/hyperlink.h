@@ -23,6 +23,10 @@ public:
     COLORREF unvisitedColor;
     HCURSOR linkCursor;
     HFONT underlinedFont;
+
+private:
+    // Makes `underlinedFont` the given font of the control with underlining, releasing the one it replaces.
+    void UnderlineFont(HFONT controlFont);
 };
 
 // The maker's page that the label of the main dialog opens.

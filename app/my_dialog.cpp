@@ -39,8 +39,7 @@ CMyDialog::~CMyDialog() = default;
 
 BOOL CMyDialog::OnInitDialog()
 {
-    SetIconLarge(IDI_APP);
-    SetIconSmall(IDI_APP);
+    SetWindowIcons();
 
     RegistryKey active;
     if (OpenActiveLocationAtStart(active) != ERROR_SUCCESS) {
@@ -65,6 +64,15 @@ BOOL CMyDialog::OnInitDialog()
     return TRUE;
 }
 
+INT_PTR CMyDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Moved to a display of another scale: the icons again at the new sizes. The dialog manager's default handling
+    // rescales the rest, and the link's font follows the font it sends the control.
+    if (message == WM_DPICHANGED)
+        SetWindowIcons();
+    return DialogProcDefault(dialog, message, wParam, lParam);
+}
+
 BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM)
 {
     switch (LOWORD(wParam)) {
@@ -79,6 +87,13 @@ BOOL CMyDialog::OnCommand(WPARAM wParam, LPARAM)
         return TRUE;
     }
     return FALSE;
+}
+
+// Each replaces the icon it loaded before, which the window has let go of by then.
+void CMyDialog::SetWindowIcons()
+{
+    SetIconLarge(IDI_APP);
+    SetIconSmall(IDI_APP);
 }
 
 void CMyDialog::ShowHelp()

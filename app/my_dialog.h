@@ -10,9 +10,13 @@ public:
     ~CMyDialog() override;
 
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
 
     void ShowHelp();
 
     CHyperlink hyperlink;
+
+private:
+    void SetWindowIcons();
 };

@@ -2,6 +2,7 @@
 // returns its exit code. Results go to standard output, everything else to standard error.
 #include "command_line.h"
 #include "console_text.h"
+#include "dll_search_guard.h"
 #include "driver_records.h"
 #include "name_moves.h"
 #include "program_name.h"
@@ -142,6 +143,8 @@ int Run(const std::vector<std::string>& arguments)
 // The wide entry: the arguments arrive whole in any script, whatever the system's code page.
 int wmain(int argc, wchar_t** argv)
 {
+    // Before anything can load a DLL by name: hide and restore run elevated, often from the Downloads folder.
+    GuardDllSearch();
     try {
         std::vector<std::string> arguments;
         for (int index = 1; index < argc; ++index)

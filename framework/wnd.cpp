@@ -1,6 +1,7 @@
 // The window object: creation (with class registration), attachment, subclassing, icons and destruction.
 #include "wnd.h"
 
+#include "dpi_metrics.h"
 #include "held_exception.h"
 #include "win_app.h"
 #include "win_exception.h"
@@ -288,14 +289,18 @@ void CWnd::Subclass()
     prevWindowProc = reinterpret_cast<WNDPROC>(previous);
 }
 
+// At the sizes for the window's DPI: the system-wide sizes are those of the scale the session started with, and the
+// window may be on a display of another.
 HICON CWnd::SetIconLarge(int iconId)
 {
-    return SetIcon(largeIcon, iconId, ICON_BIG, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    return SetIcon(largeIcon, iconId, ICON_BIG, SystemMetricForWindow(hWnd, SM_CXICON),
+                   SystemMetricForWindow(hWnd, SM_CYICON));
 }
 
 HICON CWnd::SetIconSmall(int iconId)
 {
-    return SetIcon(smallIcon, iconId, ICON_SMALL, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    return SetIcon(smallIcon, iconId, ICON_SMALL, SystemMetricForWindow(hWnd, SM_CXSMICON),
+                   SystemMetricForWindow(hWnd, SM_CYSMICON));
 }
 
 HICON CWnd::SetIcon(HICON& held, int iconId, WPARAM kind, int width, int height)

@@ -1,12 +1,16 @@
 // The web-link label bound to control 1001 of the real dialog template, shown modeless so tests can act on it.
 #include "dialog.h"
+#include "expected_texts.h"
 #include "hyperlink.h"
 #include "message_box_recorder.h"
 #include "resources/resource.h"
+#include "unelevated_open.h"
 #include "win_app.h"
 #include "win_exception.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -53,7 +57,9 @@ LOGFONTA Describe(HGDIOBJ font)
     return description;
 }
 
-class HyperlinkTest : public ::testing::Test {
+// A link of the given class bound to control 1001 of the main dialog's template.
+template <class Link>
+class LinkOnDialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -84,10 +90,12 @@ protected:
     MessageBoxRecorder boxes{{Wfx::StaticDialogProc}};
     Wfx::CWinApp app;
     Wfx::CDialog host{IDD_MAIN};
-    CountingHyperlink link;
+    Link link;
     HWND dialog = nullptr;
     HWND control = nullptr;
 };
+
+using HyperlinkTest = LinkOnDialog<CountingHyperlink>;
 
 TEST_F(HyperlinkTest, PaintsUnderlinedBlueOnButtonFaceThenPurpleOnceVisited)
 {
@@ -192,6 +200,131 @@ TEST_F(HyperlinkTest, ReleaseWithoutPressOnlyReleasesCapture)
     SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
     EXPECT_EQ(1, link.opened);
     EXPECT_FALSE(link.pressed);
+}
+
+// The dialog manager sends the control a new font when the dialog moves to a display of another scale.
+TEST_F(HyperlinkTest, UnderlinedFontFollowsANewControlFontAndReleasesTheOldOne)
+{
+    const LOGFONTA own = Describe(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    LOGFONTA larger = own;
+    larger.lfHeight = own.lfHeight * 2;
+    HFONT scaled = CreateFontIndirectA(&larger);
+    ASSERT_NE(nullptr, scaled);
+    const HFONT before = link.underlinedFont;
+
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(scaled), TRUE);
+    EXPECT_EQ(0u, GetObjectType(before)) << "the earlier underlined font was not released";
+    ASSERT_EQ(static_cast<DWORD>(OBJ_FONT), GetObjectType(link.underlinedFont));
+    const LOGFONTA followed = Describe(link.underlinedFont);
+    EXPECT_TRUE(followed.lfUnderline);
+    EXPECT_EQ(larger.lfHeight, followed.lfHeight);
+    EXPECT_STREQ(own.lfFaceName, followed.lfFaceName);
+    EXPECT_EQ(scaled, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)))
+        << "the control did not take its new font";
+    {
+        MemoryDc dc;
+        ColorStatic(dc);
+        EXPECT_EQ(link.underlinedFont, GetCurrentObject(dc, OBJ_FONT));
+    }
+
+    // The font is the test's, as a dialog's is the dialog's: the control gives it back before it goes.
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    DeleteObject(scaled);
+}
+
+// Stand-ins for the calls that decide how the link opens: each records that it was made and answers as the test
+// chose, so no browser starts.
+class OpenCallsStandIn {
+public:
+    OpenCallsStandIn(bool desktopOpens, bool elevated, INT_PTR shellExecuteResult)
+        : desktopOpens_(desktopOpens), elevated_(elevated), shellExecuteResult_(shellExecuteResult),
+          previous_(unelevatedOpenCalls)
+    {
+        current_ = this;
+        unelevatedOpenCalls = {OpenThroughDesktopShell, ProcessIsElevated, ShellExecute};
+    }
+    ~OpenCallsStandIn()
+    {
+        unelevatedOpenCalls = previous_;
+        current_ = nullptr;
+    }
+    OpenCallsStandIn(const OpenCallsStandIn&) = delete;
+    OpenCallsStandIn& operator=(const OpenCallsStandIn&) = delete;
+
+    std::vector<std::string> calls;
+
+private:
+    static std::string Text(const char* text) { return text ? "\"" + std::string(text) + "\"" : "null"; }
+    static bool OpenThroughDesktopShell(const char* address)
+    {
+        current_->calls.push_back("desktop shell " + Text(address));
+        return current_->desktopOpens_;
+    }
+    static bool ProcessIsElevated()
+    {
+        current_->calls.push_back("elevation");
+        return current_->elevated_;
+    }
+    static HINSTANCE WINAPI ShellExecute(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR folder,
+                                         INT show)
+    {
+        current_->calls.push_back("ShellExecuteA(" + std::string(window ? "window" : "null") + ", " + Text(verb) +
+                                  ", " + Text(file) + ", " + Text(parameters) + ", " + Text(folder) + ", " +
+                                  std::to_string(show) + ")");
+        return reinterpret_cast<HINSTANCE>(current_->shellExecuteResult_);
+    }
+
+    static OpenCallsStandIn* current_;
+    bool desktopOpens_;
+    bool elevated_;
+    INT_PTR shellExecuteResult_;
+    UnelevatedOpenCalls previous_;
+};
+
+OpenCallsStandIn* OpenCallsStandIn::current_ = nullptr;
+
+using OpeningHyperlinkTest = LinkOnDialog<CHyperlink>;
+
+TEST_F(OpeningHyperlinkTest, ClickOpensThroughTheDesktopElseUnelevatedShellExecuteElseShowsTheAddress)
+{
+    const std::string address = "\"" + std::string(kMakerAddress) + "\"";
+    const std::string desktop = "desktop shell " + address;
+    const std::string shellExecute = "ShellExecuteA(null, \"open\", " + address + ", null, null, 1)";
+    struct Click {
+        const char* what;
+        bool desktopOpens;
+        bool elevated;
+        INT_PTR shellExecuteResult;
+        std::vector<std::string> calls;
+        bool opens;
+        bool boxShown;
+    };
+    const Click clicks[] = {
+        {"the desktop's shell takes it", true, true, 42, {desktop}, true, false},
+        {"no desktop shell, not elevated", false, false, 42, {desktop, "elevation", shellExecute}, true, false},
+        // As before: a failed ShellExecuteA is silent and leaves the link blue.
+        {"no desktop shell, not elevated, ShellExecuteA fails", false, false, SE_ERR_NOASSOC,
+         {desktop, "elevation", shellExecute}, false, false},
+        {"no desktop shell, elevated", false, true, 42, {desktop, "elevation"}, false, true},
+    };
+    for (const Click& click : clicks) {
+        SCOPED_TRACE(click.what);
+        link.visited = FALSE;
+        OpenCallsStandIn calls(click.desktopOpens, click.elevated, click.shellExecuteResult);
+        SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+        SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
+
+        EXPECT_EQ(click.calls, calls.calls);
+        EXPECT_EQ(click.opens, link.visited != FALSE);
+        MemoryDc dc;
+        ColorStatic(dc);
+        EXPECT_EQ(click.opens ? kPurple : kBlue, GetTextColor(dc));
+        if (click.boxShown) {
+            EXPECT_TRUE(boxes.TookOneBox(kQuimbleTitle, kAddressShownText + std::string(kMakerAddress), dialog));
+        } else {
+            EXPECT_TRUE(boxes.Take().empty()) << "a message box was shown";
+        }
+    }
 }
 
 TEST(HyperlinkLifetime, OwnsOnlyItsUnderlinedFont)

@@ -7,9 +7,11 @@
 #include "my_dialog.h"
 #include "registry_sandbox.h"
 #include "resources/resource.h"
+#include "test_prefix.h"
 #include "win_app.h"
 
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,44 +25,63 @@ void Click(HWND dialog, int controlId)
     SendMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0);
 }
 
-// Through the queue, so the dialog manager's own keyboard handling in the modal loop sees the key.
-void PressKey(HWND window, WPARAM key)
+// Through the queue, so the dialog manager's own keyboard handling in the modal loop sees the key and translates it.
+void PressKey(HWND window, WPARAM key, bool withAlt = false)
 {
-    PostMessageA(window, WM_KEYDOWN, key, 0);
+    // Alt turns a key into a system key, and bit 29 of its lParam says that Alt is held.
+    if (withAlt)
+        PostMessageA(window, WM_SYSKEYDOWN, key, 0x20000001);
+    else
+        PostMessageA(window, WM_KEYDOWN, key, 0);
 }
 
-// Client width of the control next to the width its text takes in the control's font.
-std::pair<LONG, LONG> TextAndClientWidth(HWND control)
+// What the control's text takes in the control's font (mnemonic markers left out), next to its client area.
+struct TextRoom {
+    std::string text;
+    SIZE extent;
+    SIZE client;
+};
+
+TextRoom MeasureText(HWND control)
 {
     char text[256] = {};
     GetWindowTextA(control, text, sizeof text);
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    SIZE extent = {};
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+    RECT extent = {};
+    DrawTextA(dc, text, -1, &extent, DT_CALCRECT | DT_SINGLELINE);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     RECT client = {};
     GetClientRect(control, &client);
-    return {extent.cx, client.right - client.left};
+    return {text, {extent.right, extent.bottom}, {client.right, client.bottom}};
 }
 
-bool RunningOnWine()
-{
-    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-int IconWidth(HICON icon)
+// The icon's size in pixels; 0 by 0 for a handle that names no icon (any more).
+SIZE IconSize(HICON icon)
 {
     ICONINFO info = {};
     if (!GetIconInfo(icon, &info))
-        return 0;
+        return {0, 0};
     BITMAP bitmap = {};
-    GetObjectA(info.hbmMask, sizeof bitmap, &bitmap);
+    // A monochrome icon has no colour bitmap; its mask holds the image below the mask, at twice the height.
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    const SIZE size = {bitmap.bmWidth, info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2};
     DeleteObject(info.hbmMask);
     if (info.hbmColor)
         DeleteObject(info.hbmColor);
-    return bitmap.bmWidth;
+    return size;
+}
+
+// Sizes compare as text, so a failure shows both sides as width by height.
+std::string SizeText(SIZE size)
+{
+    return std::to_string(size.cx) + "x" + std::to_string(size.cy);
+}
+
+HICON WindowIcon(HWND window, WPARAM kind)
+{
+    return reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, kind, 0));
 }
 
 class MainDialogTest : public ::testing::Test {
@@ -253,14 +274,12 @@ TEST_F(MainDialogTest, EveryRunSetsBothIconsBindsTheLinkAndItsLabelFits)
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         EXPECT_EQ(IDOK, Run(dialog, {[&](HWND d) {
-                                auto big = reinterpret_cast<HICON>(SendMessageA(d, WM_GETICON, ICON_BIG, 0));
-                                auto small = reinterpret_cast<HICON>(SendMessageA(d, WM_GETICON, ICON_SMALL, 0));
+                                HICON big = WindowIcon(d, ICON_BIG);
+                                HICON small = WindowIcon(d, ICON_SMALL);
                                 EXPECT_NE(nullptr, big);
                                 EXPECT_NE(nullptr, small);
                                 EXPECT_EQ(dialog.largeIcon, big);
                                 EXPECT_EQ(dialog.smallIcon, small);
-                                EXPECT_EQ(GetSystemMetrics(SM_CXICON), IconWidth(big));
-                                EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), IconWidth(small));
 
                                 // Bound and alive: the link claims the mouse, which the plain static would not.
                                 HWND label = GetDlgItem(d, IDC_HYPERLINK);
@@ -269,12 +288,165 @@ TEST_F(MainDialogTest, EveryRunSetsBothIconsBindsTheLinkAndItsLabelFits)
                                 EXPECT_EQ(HTCLIENT, SendMessageA(label, WM_NCHITTEST, 0, 0));
                                 EXPECT_NE(nullptr, dialog.hyperlink.underlinedFont);
                                 EXPECT_GT(GetWindowTextLengthA(label), 0);
-                                const auto [textWidth, clientWidth] = TextAndClientWidth(label);
-                                EXPECT_LE(textWidth, clientWidth) << "the link text is cut off";
+                                const TextRoom room = MeasureText(label);
+                                EXPECT_LE(room.extent.cx, room.client.cx) << "the link text is cut off";
                                 Click(d, IDOK);
                             }}));
         EXPECT_TRUE(boxes.Take().empty()) << "a box came up during the run";
     }
+}
+
+struct Key {
+    const char* name;
+    WPARAM virtualKey;
+    bool withAlt;
+    int focusAfter;
+};
+
+TEST_F(MainDialogTest, AltLettersFocusTheListsUnderTheirLabelsAndTabKeepsItsOrder)
+{
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Drivers({"Synth"}));
+    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Drivers({"Organ"}));
+    // From the start on "&<<": each mnemonic, then Tab once round the controls that take the focus.
+    const Key keys[] = {
+        {"Alt+A", 'A', true, IDC_ACTIVE_LIST},
+        {"Alt+D", 'D', true, IDC_HIDDEN_LIST},
+        {"Alt+A", 'A', true, IDC_ACTIVE_LIST},
+        {"Tab", VK_TAB, false, IDC_HIDDEN_LIST},
+        {"Tab", VK_TAB, false, IDC_RESTORE},
+        {"Tab", VK_TAB, false, IDC_HIDE},
+        {"Tab", VK_TAB, false, IDOK},
+        {"Tab", VK_TAB, false, IDHELP},
+        {"Tab", VK_TAB, false, IDC_ACTIVE_LIST},
+    };
+    // One step per key: a posted key is handled before the next timer tick runs the step that checks it.
+    std::vector<ModalScript::Step> steps;
+    int expected = IDC_RESTORE;
+    std::string after = "the start";
+    for (const Key& key : keys) {
+        steps.push_back([=](HWND) {
+            EXPECT_EQ(expected, GetDlgCtrlID(GetFocus())) << "the focused control's id after " << after;
+            PressKey(GetFocus(), key.virtualKey, key.withAlt);
+        });
+        expected = key.focusAfter;
+        after = std::string(key.name) + " in row " + std::to_string(steps.size());
+    }
+    steps.push_back([=](HWND d) {
+        EXPECT_EQ(expected, GetDlgCtrlID(GetFocus())) << "the focused control's id after " << after;
+        // Screen readers name a list after the label just before it.
+        for (const auto& [list, label] : {std::pair<int, std::string>{IDC_ACTIVE_LIST, "&Active Devices"},
+                                          std::pair<int, std::string>{IDC_HIDDEN_LIST, "&Disabled Devices"}}) {
+            char text[64] = {};
+            GetWindowTextA(GetWindow(GetDlgItem(d, list), GW_HWNDPREV), text, sizeof text);
+            EXPECT_EQ(label, text) << "the window before list " << list;
+        }
+        Click(d, IDOK);
+    });
+    CMyDialog dialog(IDD_MAIN, nullptr);
+    EXPECT_EQ(IDOK, Run(dialog, steps));
+    EXPECT_TRUE(boxes.Take().empty()) << "a key brought up a box";
+    EXPECT_EQ(Drivers({"Synth"}), ReadTree(HKEY_LOCAL_MACHINE, kActivePath)) << "a key moved a driver";
+}
+
+// What Windows asks of a window at each display scale: the big and small icon sizes, and the pixel height of the
+// dialog's 8-point font, which its dialog units follow.
+struct DisplayScale {
+    int dpi;
+    SIZE bigIcon;
+    SIZE smallIcon;
+    LONG fontHeight;
+};
+
+const DisplayScale kScales[] = {
+    {96, {32, 32}, {16, 16}, 11},
+    {120, {40, 40}, {20, 20}, 13},
+    {144, {48, 48}, {24, 24}, 16},
+    {192, {64, 64}, {32, 32}, 21},
+};
+
+// The dialog at the display scale the test runs at. A test prefix made for a display DPI names it in
+// QUIMBLE_PREFIX_DPI, so a prefix that did not take the setting fails instead of testing 100 % once more.
+class DisplayScaleTest : public MainDialogTest {
+protected:
+    void SetUp() override
+    {
+        HDC screen = GetDC(nullptr);
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        if (const char* prefixDpi = std::getenv("QUIMBLE_PREFIX_DPI")) {
+            ASSERT_EQ(std::atoi(prefixDpi), dpi) << "the screen's DPI is not the one the test prefix was made for";
+        }
+        for (const DisplayScale& known : kScales) {
+            if (known.dpi == dpi)
+                scale = known;
+        }
+        if (scale.dpi == 0)
+            GTEST_SKIP() << "no sizes known for a display of " << dpi << " DPI";
+        WriteTree(HKEY_LOCAL_MACHINE, kActivePath, Drivers({"Synth"}));
+        WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Drivers({"Organ"}));
+    }
+
+    DisplayScale scale = {};
+};
+
+TEST_F(DisplayScaleTest, IconsAreTheSizesOfTheScaleAlsoAfterADpiChange)
+{
+    CMyDialog dialog(IDD_MAIN, nullptr);
+    EXPECT_EQ(IDOK, Run(dialog, {[&](HWND d) {
+                            const HICON big = WindowIcon(d, ICON_BIG);
+                            const HICON small = WindowIcon(d, ICON_SMALL);
+                            EXPECT_EQ(SizeText(scale.bigIcon), SizeText(IconSize(big)));
+                            EXPECT_EQ(SizeText(scale.smallIcon), SizeText(IconSize(small)));
+
+                            // What Windows sends when the dialog reaches a display of another scale,
+                            // here of the same one: the icons are loaded again at its sizes.
+                            RECT frame = {};
+                            GetWindowRect(d, &frame);
+                            SendMessageA(d, WM_DPICHANGED, MAKEWPARAM(scale.dpi, scale.dpi),
+                                         reinterpret_cast<LPARAM>(&frame));
+                            const HICON newBig = WindowIcon(d, ICON_BIG);
+                            const HICON newSmall = WindowIcon(d, ICON_SMALL);
+                            EXPECT_NE(big, newBig);
+                            EXPECT_NE(small, newSmall);
+                            EXPECT_EQ(dialog.largeIcon, newBig);
+                            EXPECT_EQ(dialog.smallIcon, newSmall);
+                            EXPECT_EQ(SizeText(scale.bigIcon), SizeText(IconSize(newBig)));
+                            EXPECT_EQ(SizeText(scale.smallIcon), SizeText(IconSize(newSmall)));
+                            // Released, unless the system has handed the freed handle out again.
+                            for (HICON old : {big, small}) {
+                                EXPECT_TRUE(IconSize(old).cx == 0 || old == newBig || old == newSmall)
+                                    << "an icon loaded before the change is still alive";
+                            }
+                            Click(d, IDOK);
+                        }}));
+}
+
+TEST_F(DisplayScaleTest, NoControlTextIsClippedAndTheLinkUnderlinesTheScaledFont)
+{
+    CMyDialog dialog(IDD_MAIN, nullptr);
+    EXPECT_EQ(IDOK, Run(dialog, {[&](HWND d) {
+                            int measured = 0;
+                            for (HWND control = GetWindow(d, GW_CHILD); control;
+                                 control = GetWindow(control, GW_HWNDNEXT)) {
+                                const TextRoom room = MeasureText(control);
+                                if (room.text.empty())
+                                    continue;
+                                ++measured;
+                                EXPECT_LE(room.extent.cx, room.client.cx) << "width of \"" << room.text << '"';
+                                EXPECT_LE(room.extent.cy, room.client.cy) << "height of \"" << room.text << '"';
+                            }
+                            EXPECT_EQ(7, measured) << "controls with a text";
+
+                            LOGFONTA own = {};
+                            GetObjectA(reinterpret_cast<HFONT>(SendDlgItemMessageA(d, IDC_HYPERLINK, WM_GETFONT, 0, 0)),
+                                       sizeof own, &own);
+                            EXPECT_EQ(-scale.fontHeight, own.lfHeight) << "the dialog's font";
+                            LOGFONTA underlined = {};
+                            GetObjectA(dialog.hyperlink.underlinedFont, sizeof underlined, &underlined);
+                            EXPECT_EQ(own.lfHeight, underlined.lfHeight) << "the link's font";
+                            EXPECT_TRUE(underlined.lfUnderline);
+                            Click(d, IDOK);
+                        }}));
 }
 
 }  // namespace

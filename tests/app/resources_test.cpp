@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <iterator>
 #include <set>
 #include <string>
@@ -122,10 +123,11 @@ const Control kControls[] = {
     {1, "#128", "&OK", 227, 150, 50, 16, 0x50010001, 0},
     {9, "#128", "&Help", 173, 150, 50, 16, 0x50010000, 0},
     {1001, "#130", "quimble.example", 4, 158, 68, 8, 0x50020000, 0},
-    {124, "#131", "", 4, 17, 122, 130, 0x50210903, 0x00020000},
-    {121, "#131", "", 155, 16, 122, 130, 0x50210903, 0x00020000},
+    // Each label directly before its list, so its mnemonic reaches the list.
     {kNoId, "#130", "&Active Devices", 4, 5, 100, 8, 0x50020000, 0},
+    {124, "#131", "", 4, 17, 122, 130, 0x50210903, 0x00020000},
     {kNoId, "#130", "&Disabled Devices", 155, 5, 100, 8, 0x50020000, 0},
+    {121, "#131", "", 155, 16, 122, 130, 0x50210903, 0x00020000},
 };
 
 TEST_F(ResourcesTest, DialogTemplateMatchesFieldByFieldAndControlByControl)
@@ -295,24 +297,91 @@ TEST_F(ResourcesTest, ManifestNamesCommonControls6AndAdministratorLevel)
     EXPECT_EQ("false", Attribute(xml, "requestedExecutionLevel", "uiAccess"));
 }
 
+// The loader's activation context for the program's manifest; INVALID_HANDLE_VALUE when the loader refused it.
+class ProgramActivationContext {
+public:
+    ProgramActivationContext()
+    {
+        const std::string path = ExecutablePath();
+        ACTCTXA request = {};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = path.c_str();
+        request.lpResourceName = MAKEINTRESOURCEA(1);
+        handle_ = CreateActCtxA(&request);
+    }
+    ~ProgramActivationContext()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            ReleaseActCtx(handle_);
+    }
+    ProgramActivationContext(const ProgramActivationContext&) = delete;
+    ProgramActivationContext& operator=(const ProgramActivationContext&) = delete;
+
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
 // The loader's own parser: an activation context is made only from a well-formed manifest whose dependency resolves.
 TEST_F(ResourcesTest, ManifestMakesActivationContextAtAdministratorLevel)
 {
-    std::string path = ExecutablePath();
-    ACTCTXA request = {};
-    request.cbSize = sizeof request;
-    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    request.lpSource = path.c_str();
-    request.lpResourceName = MAKEINTRESOURCEA(1);
-    HANDLE context = CreateActCtxA(&request);
-    ASSERT_NE(INVALID_HANDLE_VALUE, context) << "CreateActCtxA, error " << GetLastError();
+    ProgramActivationContext context;
+    ASSERT_NE(INVALID_HANDLE_VALUE, context.Get()) << "CreateActCtxA, error " << GetLastError();
     ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
     BOOL queried =
-        QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &level, sizeof level, nullptr);
-    ReleaseActCtx(context);
+        QueryActCtxW(0, context.Get(), nullptr, RunlevelInformationInActivationContext, &level, sizeof level, nullptr);
     ASSERT_TRUE(queried) << "QueryActCtxW(RunlevelInformationInActivationContext), error " << GetLastError();
     EXPECT_EQ(ACTCTX_RUN_LEVEL_REQUIRE_ADMIN, level.RunLevel);
     EXPECT_EQ(0u, level.UiAccess);
+}
+
+// The settings as the system reads them through the loader: per-monitor (v2) awareness where Windows 10 knows it,
+// per-monitor on Windows 8.1 and system-wide awareness before; and UTF-8 as the code page of the A calls.
+TEST_F(ResourcesTest, ManifestDeclaresPerMonitorDpiAwarenessAndTheUtf8CodePage)
+{
+    ProgramActivationContext context;
+    ASSERT_NE(INVALID_HANDLE_VALUE, context.Get()) << "CreateActCtxA, error " << GetLastError();
+    struct Setting {
+        const wchar_t* nameSpace;
+        const wchar_t* name;
+        std::wstring value;
+    };
+    const Setting settings[] = {
+        {L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", L"true/pm"},
+        {L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness", L"PerMonitorV2, PerMonitor"},
+        {L"http://schemas.microsoft.com/SMI/2019/WindowsSettings", L"activeCodePage", L"UTF-8"},
+    };
+    for (const Setting& setting : settings) {
+        SCOPED_TRACE(std::string(setting.name, setting.name + wcslen(setting.name)));
+        wchar_t value[64] = {};
+        SIZE_T written = 0;
+        ASSERT_TRUE(
+            QueryActCtxSettingsW(0, context.Get(), setting.nameSpace, setting.name, value, std::size(value), &written))
+            << "QueryActCtxSettingsW, error " << GetLastError();
+        EXPECT_TRUE(setting.value == value) << "a different value, of " << written << " characters";
+    }
+}
+
+TEST_F(ResourcesTest, ManifestNamesWindows7To11AsSupported)
+{
+    std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1);
+    ASSERT_FALSE(bytes.empty()) << "FindResourceExA(RT_MANIFEST, 1, 0x0C09)";
+    const std::string xml(bytes.begin(), bytes.end());
+    const size_t compatibility = xml.find("<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">");
+    ASSERT_NE(std::string::npos, compatibility) << xml;
+    std::set<std::string> ids;
+    for (size_t at = xml.find("<supportedOS", compatibility); at != std::string::npos;
+         at = xml.find("<supportedOS", at + 1))
+        ids.insert(Attribute(xml, "supportedOS", "Id", at));
+    const std::set<std::string> expected = {
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // Windows 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // Windows 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // Windows 10 and 11
+    };
+    EXPECT_EQ(expected, ids);
 }
 
 using Entry = std::tuple<std::string, std::string, WORD>;

@@ -47,6 +47,10 @@ inline const std::string kHelpText =
     "ASIO is a trademark and software of Steinberg Media Technologies GmbH.\n"
     "\n"
     "Comments and suggestions are welcome at feedback@quimble.example\n";
+// Before the web address, when the link cannot open it without handing the browser administrator rights.
+constexpr char kAddressShownText[] =
+    "ASIO Quimble runs with administrator rights and does not start your web browser with them. Please open this "
+    "address in your browser yourself (Ctrl+C copies this message):\n\n";
 constexpr char kCopyrightLine[] = "Copyright (c) 2026 the ASIO Quimble authors";
 constexpr char kCouldNotOpenText[] = "Could not open registry keys!";
 constexpr char kNoDriversText[] =
