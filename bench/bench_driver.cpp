@@ -42,7 +42,7 @@ double TimeStoreListing(int expected)
 {
     const double start = NowMs();
     RegistryKey location;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, KEY_ALL_ACCESS, location.Receive()) != ERROR_SUCCESS)
+    if (OpenLocationForListing(kActiveLocation, location) != ERROR_SUCCESS)
         Fail("cannot open the active location");
     const size_t listed = ListDriverEntries(location.Get()).size();
     location.Close();
