@@ -1,13 +1,13 @@
 // Measures the real program beside its baselines, interleaved in one run, and prints a table of medians and ratios.
 // Runs only in the benchmark's own Wine prefix: it rewrites both driver locations of HKEY_LOCAL_MACHINE.
-#include "app_driver.h"
 #include "console_bench.h"
+#include "dialog_timing.h"
 #include "driver_entries.h"
+#include "driver_trees.h"
 #include "raw_registry.h"
 #include "registry_key.h"
 
 #include <windows.h>
-#include <psapi.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,78 +17,11 @@
 
 namespace {
 
-// A hide of 1,000 drivers took over 9 s before the lists stopped redrawing per item; this leaves room for slower hosts.
-constexpr DWORD kMoveWaitMs = 120000;
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-[[noreturn]] void Fail(const std::string& what)
-{
-    std::fprintf(stderr, "bench_driver: %s\n", what.c_str());
-    std::exit(1);
-}
-
-std::string DriverName(int index)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "Bench Driver %05d", index);
-    return name;
-}
-
-std::vector<std::string> DriverNames(int count)
-{
-    std::vector<std::string> names;
-    for (int index = 1; index <= count; ++index)
-        names.push_back(DriverName(index));
-    return names;
-}
-
-void SetString(HKEY key, const char* name, const std::string& text)
-{
-    if (RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS)
-        Fail(std::string("RegSetValueExA(\"") + name + "\") failed");
-}
-
-void ClearLocations()
-{
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kActiveLocationPath);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHiddenLocationPath);
-}
-
-// Invented drivers with made-up class ids in the active location, and an empty hidden location, so that the
-// program starts without its first-use help.
 void Seed(int count)
 {
-    ClearLocations();
-    RegistryKey active;
-    RegistryKey hidden;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        active.Receive(), nullptr) != ERROR_SUCCESS ||
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHiddenLocationPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        hidden.Receive(), nullptr) != ERROR_SUCCESS)
-        Fail("cannot create the driver locations");
-    for (int index = 1; index <= count; ++index) {
-        const std::string name = DriverName(index);
-        RegistryKey entry;
-        if (RegCreateKeyExA(active.Get(), name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, entry.Receive(),
-                            nullptr) != ERROR_SUCCESS)
-            Fail("cannot create " + name);
-        char clsid[64];
-        std::snprintf(clsid, sizeof clsid, "{0BE7C000-0000-4000-8000-%012d}", index);
-        SetString(entry.Get(), "CLSID", clsid);
-        SetString(entry.Get(), "Description", name);
-    }
+    const std::string error = SeedDriverTrees(count);
+    if (!error.empty())
+        Fail(error);
 }
 
 double Median(std::vector<double> samples)
@@ -106,92 +39,11 @@ struct Row {
     std::vector<double> baseline;
 };
 
-// One started program, driven to its idle main dialog.
-struct Running {
-    AppProcess app;
-    HWND dialog = nullptr;
-};
-
-// Starts the program and waits until its main dialog is shown with the expected number of active drivers and
-// has painted: the state a user could start working in.
-void StartToIdle(Running& run, const std::string& exe, const std::string& arguments, int expectedActive)
-{
-    std::string error = run.app.Start(exe, arguments);
-    if (!error.empty())
-        Fail(error);
-    WaitForInputIdle(run.app.Handle(), kWaitMs);
-    WaitUntil(
-        [&] {
-            for (HWND dialog : VisibleDialogs(run.app.Id()))
-                if (IsMainDialog(dialog))
-                    run.dialog = dialog;
-            return run.dialog != nullptr || !run.app.Running();
-        },
-        kWaitMs, 1);
-    if (!run.dialog)
-        Fail(exe + ": no main dialog came up");
-    if (!WaitUntil([&] { return ListCount(run.dialog, kActiveList) == expectedActive; }, kWaitMs, 1))
-        Fail(exe + ": the active list did not fill");
-    // Sent to the program's thread, so it returns once every pending paint of the dialog has been done.
-    RedrawWindow(run.dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-void EndWithEscape(Running& run, const std::string& exe)
-{
-    DWORD exitCode = 0;
-    if (!PressEscape(run.dialog) || !run.app.WaitForExit(kWaitMs, &exitCode))
-        Fail(exe + ": did not end on Esc");
-}
-
-double PeakWorkingSetMiB(HANDLE process)
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(process, &counters, sizeof counters))
-        Fail("GetProcessMemoryInfo failed, error " + std::to_string(GetLastError()));
-    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
-}
-
-// From the process start to its exit after Esc on the idle dialog; the peak working set is read just before Esc.
-double TimeStartUp(const std::string& exe, const std::string& arguments, int drivers, double* peakMiB)
-{
-    Running run;
-    const double start = NowMs();
-    StartToIdle(run, exe, arguments, drivers);
-    *peakMiB = PeakWorkingSetMiB(run.app.Handle());
-    EndWithEscape(run, exe);
-    return NowMs() - start;
-}
-
-struct MoveTimes {
-    double finished;  // until both lists' counts show the move done: what the targets are about
-    double painted;   // until the dialog has painted them too
-};
-
-// From the posted click to the moment both lists show the move finished, and to the dialog's next paint.
-MoveTimes TimeDialogMove(Running& run, int button, int sourceList, int destinationList, int count)
-{
-    if (!SelectAll(run.dialog, sourceList))
-        Fail("cannot select the list's items");
-    // The selection's own repaint is not the move's.
-    RedrawWindow(run.dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const double start = NowMs();
-    ClickButton(run.dialog, button);
-    // While the program works, each of these sends waits for it; the first that sees the end comes right after it.
-    if (!WaitUntil(
-            [&] { return ListCount(run.dialog, destinationList) == count && ListCount(run.dialog, sourceList) == 0; },
-            kMoveWaitMs, 1))
-        Fail("the lists did not show the move finished");
-    const double finished = NowMs() - start;
-    RedrawWindow(run.dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    return {finished, NowMs() - start};
-}
-
 double TimeStoreListing(int expected)
 {
     const double start = NowMs();
     RegistryKey location;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, KEY_ALL_ACCESS, location.Receive()) != ERROR_SUCCESS)
+    if (OpenLocationForListing(kActiveLocation, location) != ERROR_SUCCESS)
         Fail("cannot open the active location");
     const size_t listed = ListDriverEntries(location.Get()).size();
     location.Close();
@@ -211,10 +63,10 @@ double TimeRawListing(int expected)
     return elapsed;
 }
 
-double TimeRawMove(const char* sourcePath, const char* destinationPath, const std::vector<std::string>& names)
+double TimeRawMove(const DialogMove& move, const std::vector<std::string>& names)
 {
     const double start = NowMs();
-    const int moved = RawMoveAll(sourcePath, destinationPath, names);
+    const int moved = RawMoveAll(move.sourcePath, move.destinationPath, names);
     const double elapsed = NowMs() - start;
     if (moved != static_cast<int>(names.size()))
         Fail("the raw move loop moved " + std::to_string(moved) + " of " + std::to_string(names.size()));
@@ -288,7 +140,38 @@ struct Bench {
             [&] { rows[row].baseline.push_back(TimeRawListing(drivers)); });
     }
 
-    void Moves(int drivers, double target)
+    // The click's own cost, where the registry work is least: the program's move of one driver against a bare
+    // dialog's click moving one list item, plus the raw move of that driver.
+    void ClickFixedCost()
+    {
+        Progress("hide and restore of 1 driver");
+        Seed(1);
+        const std::vector<std::string> names = DriverNames(1);
+        const size_t first = rows.size();
+        for (const char* step : {"hide", "restore"})
+            Add(std::string(step) + " 1, the click's fixed cost (vs bare dialog's click + raw move of 1)", "ms", 0);
+        Interleave(
+            repetitions,
+            [&] {
+                Running run;
+                StartToIdle(run, appExe, "", 1);
+                rows[first].project.push_back(TimeDialogMove(run, kHide, 1).finished);
+                rows[first + 1].project.push_back(TimeDialogMove(run, kRestore, 1).finished);
+                EndWithEscape(run, appExe);
+            },
+            [&] {
+                Running run;
+                StartToIdle(run, bareExe, "list", 1);
+                const double hideClick = TimeDialogMove(run, kHide, 1).finished;
+                const double restoreClick = TimeDialogMove(run, kRestore, 1).finished;
+                EndWithEscape(run, bareExe);
+                rows[first].baseline.push_back(hideClick + TimeRawMove(kHide, names));
+                rows[first + 1].baseline.push_back(restoreClick + TimeRawMove(kRestore, names));
+            });
+    }
+
+    // Returns the index of the first of its rows: hide, then restore, each until the lists' counts show it done.
+    size_t Moves(int drivers, double target)
     {
         Progress("hide and restore of " + std::to_string(drivers) + " drivers");
         Seed(drivers);
@@ -299,27 +182,54 @@ struct Bench {
             Add(step + count + " selected in the dialog (vs raw move loop)", "ms", target);
         for (const char* step : {"hide ", "restore "})
             Add(step + count + " selected, until the lists have painted (vs raw loop)", "ms", 0);
+        for (const char* step : {"hide ", "restore "})
+            Add(step + count + " timed another way, a check of the rows above (vs raw loop)", "ms", 0);
         Interleave(
             repetitions,
             [&] {
                 Running run;
                 StartToIdle(run, appExe, "", drivers);
-                const MoveTimes hide = TimeDialogMove(run, kHideButton, kActiveList, kHiddenList, drivers);
-                const MoveTimes restore = TimeDialogMove(run, kRestoreButton, kHiddenList, kActiveList, drivers);
+                const MoveTimes hide = TimeDialogMove(run, kHide, drivers);
+                const MoveTimes restore = TimeDialogMove(run, kRestore, drivers);
+                const double hideChecked = TimeDialogMoveAnotherWay(run, kHide, drivers);
+                const double restoreChecked = TimeDialogMoveAnotherWay(run, kRestore, drivers);
                 EndWithEscape(run, appExe);
                 rows[first].project.push_back(hide.finished);
                 rows[first + 1].project.push_back(restore.finished);
                 rows[first + 2].project.push_back(hide.painted);
                 rows[first + 3].project.push_back(restore.painted);
+                rows[first + 4].project.push_back(hideChecked);
+                rows[first + 5].project.push_back(restoreChecked);
             },
             [&] {
-                const double hide = TimeRawMove(kActiveLocationPath, kHiddenLocationPath, names);
-                const double restore = TimeRawMove(kHiddenLocationPath, kActiveLocationPath, names);
-                for (size_t row = first; row < first + 4; row += 2) {
+                const double hide = TimeRawMove(kHide, names);
+                const double restore = TimeRawMove(kRestore, names);
+                for (size_t row = first; row < first + 6; row += 2) {
                     rows[row].baseline.push_back(hide);
                     rows[row + 1].baseline.push_back(restore);
                 }
             });
+        return first;
+    }
+
+    // What each further driver adds to a move, from the medians of two sizes: the program's against the raw loop's.
+    void PerDriverCost(size_t smallRows, int smallCount, size_t largeRows, int largeCount)
+    {
+        const auto perDriverUs = [&](const std::vector<double>& small, const std::vector<double>& large) {
+            return 1000.0 * (Median(large) - Median(small)) / (largeCount - smallCount);
+        };
+        const std::string between = std::to_string(smallCount) + " and " + std::to_string(largeCount);
+        for (size_t step = 0; step < 2; ++step) {
+            const Row& small = rows[smallRows + step];
+            const Row& large = rows[largeRows + step];
+            Row row{std::string(step == 0 ? "hide" : "restore") + ": cost per driver between " + between +
+                        " (program vs raw loop)",
+                    "us",
+                    0,
+                    {perDriverUs(small.project, large.project)},
+                    {perDriverUs(small.baseline, large.baseline)}};
+            rows.push_back(row);
+        }
     }
 
     // quimble64.exe's list and check of both views against the raw loop of the same calls, each a process of its own.
@@ -367,7 +277,8 @@ struct Bench {
     void Print() const
     {
         const char* edition = sizeof(void*) == 8 ? "64-bit" : "32-bit";
-        std::printf("\n%s edition, medians of %d interleaved runs\n", edition, repetitions);
+        std::printf("\n%s edition, medians of %d interleaved runs (the per-driver costs: from the medians)\n", edition,
+                    repetitions);
         std::printf("%-76s %11s %11s %6s  %s\n", "row", "project", "baseline", "ratio", "target");
         for (const Row& row : rows) {
             const double project = Median(row.project);
@@ -410,8 +321,10 @@ int main(int argc, char** argv)
     bench.StartUp(1000, 1.25, true);
     bench.Listing(1000, 1.15);
     bench.Listing(10000, 1.15);
-    bench.Moves(100, 1.25);
-    bench.Moves(1000, 1.25);
+    bench.ClickFixedCost();
+    const size_t hundred = bench.Moves(100, 1.25);
+    const size_t thousand = bench.Moves(1000, 1.25);
+    bench.PerDriverCost(hundred, 100, thousand, 1000);
     // Both registry views are the 64-bit console program's alone.
     if (sizeof(void*) == 8) {
         bench.consoleExe = WindowsPathOf(QUIMBLE_CONSOLE_EXE);

@@ -298,6 +298,28 @@ void ClickButton(HWND dialog, int buttonId)
     PostMessageA(GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0);
 }
 
+bool SendClick(HWND dialog, int buttonId, DWORD timeoutMs)
+{
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &answer) != 0;
+}
+
+bool WaitUntilBetweenHandlers(HWND window)
+{
+    // Without SMTO_ABORTIFHUNG: a program busy with a command for more than a few seconds counts as hung, and the
+    // answer wanted is the one right after that command.
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &answer) != 0;
+}
+
+bool WaitUntilPaintedAndIdle(HWND dialog)
+{
+    // Sends WM_PAINT to each window of the dialog that still needs it and returns once those are painted.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // A paint the thread had already begun by itself is not found above, and the call returns while it goes on.
+    return WaitUntilBetweenHandlers(dialog);
+}
+
 HWND FocusedControl(HWND dialog)
 {
     GUITHREADINFO thread = {};

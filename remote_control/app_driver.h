@@ -82,6 +82,16 @@ bool SelectNamedItems(HWND dialog, int listId, const std::vector<std::string>& n
 bool SelectAll(HWND dialog, int listId);
 // Posts the click, so that a command which shows a box cannot block the caller.
 void ClickButton(HWND dialog, int buttonId);
+// Sends the click and returns once the program has handled it; for commands that show no box. False when the
+// program did not finish within the time.
+bool SendClick(HWND dialog, int buttonId, DWORD timeoutMs);
+// Sends the window a message that does nothing and returns once its thread has taken it. A thread takes sent
+// messages when it looks for messages, ahead of any paint it still has to do: the handler it was running has
+// returned, unless it runs a message loop of its own (a message box). False when the program did not answer in time.
+bool WaitUntilBetweenHandlers(HWND window);
+// Waits until the dialog's thread has painted whatever the dialog or its controls still had to show and is back at
+// its messages: the state a user's next click finds. False when the program did not answer in time.
+bool WaitUntilPaintedAndIdle(HWND dialog);
 // The control of the dialog's thread that has the keyboard focus; null if none.
 HWND FocusedControl(HWND dialog);
 // Esc as a key press reaching the control that has the focus, the way the keyboard delivers it.
