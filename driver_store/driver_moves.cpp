@@ -25,14 +25,13 @@ constexpr int kListTextBufferSize = 1024;
 constexpr char kCouldNotOpen[] = "Could not open registry keys!";
 
 // The list's text is in the code page the A calls use; the tree copy names keys in UTF-16.
-bool Widen(const char* name, std::wstring& wide)
+bool Widen(const char* name, WideText& wide)
 {
     const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0);
     if (length <= 0)
         return false;
     wide.resize(length);
     MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide.data(), length);
-    wide.pop_back();
     return true;
 }
 
@@ -76,7 +75,7 @@ LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view)
 
 MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM view)
 {
-    std::wstring wideName;
+    WideText wideName;
     if (!Widen(name, wideName))
         return FailedWith(ERROR_NO_UNICODE_TRANSLATION);
     // Opened once, to copy from and to unregister: every call that finds the entry by its name opens it again.
@@ -84,13 +83,13 @@ MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM vi
     LONG rc = registryCalls.openKeyEx(source, name, 0, KEY_READ | KEY_SET_VALUE | view, entry.Receive());
     if (rc != ERROR_SUCCESS)
         return FailedWith(rc);
-    std::wstring className;
+    WideText className;
     rc = ReadClassName(entry.Get(), className);
     if (rc != ERROR_SUCCESS)
         return FailedWith(rc);
     RegistryKey copy;
     DWORD disposition = 0;
-    rc = CreateKeyWithClass(destination, wideName.c_str(), className, view, copy, &disposition);
+    rc = CreateKeyWithClass(destination, wideName.data(), className, view, copy, &disposition);
     if (rc != ERROR_SUCCESS)
         return FailedWith(rc);
     // Copying into a subkey that was already there would merge two registrations into one.
@@ -116,7 +115,7 @@ MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM vi
     // The delete may have taken part of the source already: it is rebuilt from the copy before the copy goes. A
     // rebuild cut short is no registration, so the copy is then the one registration.
     RegistryKey rebuilt;
-    if (CreateKeyWithClass(source, wideName.c_str(), className, view, rebuilt, nullptr) != ERROR_SUCCESS ||
+    if (CreateKeyWithClass(source, wideName.data(), className, view, rebuilt, nullptr) != ERROR_SUCCESS ||
         CopyTree(copy.Get(), rebuilt.Get(), view) != ERROR_SUCCESS)
         return {MoveResult::Moved, ERROR_SUCCESS};
     return TakeBackCopy(destination, name, copy.Get(), rc);

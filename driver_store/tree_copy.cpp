@@ -4,7 +4,6 @@
 #include "key_security.h"
 #include "registry_calls.h"
 
-#include <string>
 #include <vector>
 
 namespace {
@@ -13,7 +12,7 @@ constexpr wchar_t kRegistrationValueW[] = L"CLSID";
 
 // The sizes a key's enumeration needs, in characters without the terminator, and bytes of the largest value.
 struct KeyInfo {
-    std::wstring className;
+    WideText className;
     DWORD subkeys = 0;
     DWORD longestSubkeyName = 0;
     DWORD longestSubkeyClass = 0;
@@ -36,7 +35,7 @@ LONG QueryKeyInfo(HKEY key, KeyInfo& info)
             continue;
         }
         if (rc == ERROR_SUCCESS)
-            info.className.assign(className.data(), classSize);
+            info.className.assign(className.data(), className.data() + classSize + 1);
         return rc;
     }
 }
@@ -88,7 +87,7 @@ LONG CopySubkeys(HKEY original, HKEY copy, const KeyInfo& info, REGSAM view)
         if (rc != ERROR_SUCCESS)
             return rc;
         RegistryKey copySubkey;
-        rc = CreateKeyWithClass(copy, name.data(), std::wstring(className.data(), classSize), view, copySubkey,
+        rc = CreateKeyWithClass(copy, name.data(), WideText(className.data(), className.data() + classSize + 1), view, copySubkey,
                                 nullptr);
         if (rc != ERROR_SUCCESS)
             return rc;
@@ -117,7 +116,7 @@ LONG CopyKey(HKEY original, HKEY copy, REGSAM view, SavedValue* registration)
 
 }  // namespace
 
-LONG ReadClassName(HKEY key, std::wstring& className)
+LONG ReadClassName(HKEY key, WideText& className)
 {
     KeyInfo info;
     const LONG rc = QueryKeyInfo(key, info);
@@ -125,10 +124,11 @@ LONG ReadClassName(HKEY key, std::wstring& className)
     return rc;
 }
 
-LONG CreateKeyWithClass(HKEY parent, const wchar_t* name, std::wstring className, REGSAM view, RegistryKey& key,
+LONG CreateKeyWithClass(HKEY parent, const wchar_t* name, WideText className, REGSAM view, RegistryKey& key,
                         DWORD* disposition)
 {
-    return registryCalls.createKeyExW(parent, name, 0, className.empty() ? nullptr : className.data(), 0,
+    const bool hasClass = className.size() > 1;
+    return registryCalls.createKeyExW(parent, name, 0, hasClass ? className.data() : nullptr, 0,
                                       KEY_ALL_ACCESS | view, nullptr, key.Receive(), disposition);
 }
 
