@@ -51,14 +51,21 @@ std::string OtherViewNote(const std::vector<RegistryView>& views)
     return std::string();
 }
 
+// The records of list and check; where a location cannot be read, says so on standard error and gives false.
+bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, bool activeOnly, std::vector<DriverRecord>& records)
+{
+    std::string failure;
+    if (ReadDriverRecords(views, activeOnly, records, failure))
+        return true;
+    WriteError(std::string(kProgramName) + ": " + failure + "\n");
+    return false;
+}
+
 int List(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
-    std::string failure;
-    if (!ReadDriverRecords(views, false, records, failure)) {
-        WriteError(std::string(kProgramName) + ": " + failure + "\n");
+    if (!ReadRecordsOrSayWhy(views, false, records))
         return kAccessDenied;
-    }
     WriteOut(line.json ? RecordsAsJson(records) : RecordsAsTable(records, views) + OtherViewNote(views));
     return 0;
 }
@@ -81,11 +88,8 @@ std::vector<RegistryView> ViewsWithRecords(const std::vector<RegistryView>& view
 int Check(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
-    std::string failure;
-    if (!ReadDriverRecords(views, true, records, failure)) {
-        WriteError(std::string(kProgramName) + ": " + failure + "\n");
+    if (!ReadRecordsOrSayWhy(views, true, records))
         return kAccessDenied;
-    }
     size_t drivers = 0;
     std::vector<DriverRecord> failing;
     for (const DriverRecord& record : records) {
