@@ -25,15 +25,17 @@ pe_optional_header() {
 # pe_file_offset FILE RVA: where the byte at RVA (an address relative to the image base) lies in the file, or
 # nothing when no section holds it.
 pe_file_offset() {
-  local file=$1 rva=$2 image_base
+  local file=$1 rva=$2 image_base sections
   image_base=$("$objdump" -p "$file" | sed -n 's/^ImageBase\t*//p')
-  # Section lines of objdump -h: index, name, size, VMA, LMA, file offset, alignment; all numbers in hex.
-  "$objdump" -h "$file" | while read -r _ _ size vma _ offset _; do
+  # Section lines of objdump -h: index, name, size, VMA, LMA, file offset, alignment; all numbers in hex. Read whole
+  # first: a loop that stops at the section it wants would end a pipe from objdump early (SIGPIPE under pipefail).
+  sections=$("$objdump" -h "$file")
+  while read -r _ _ size vma _ offset _; do
     [[ $offset =~ ^[0-9a-f]+$ ]] || continue
     local start=$((0x$vma - 0x$image_base))
     if ((rva >= start && rva < start + 0x$size)); then
       echo $((0x$offset + rva - start))
       break
     fi
-  done
+  done <<<"$sections"
 }
