@@ -13,6 +13,8 @@
 
 namespace {
 
+enum class Direction { Hide, Restore };
+
 // A driver entry as listed, with the UTF-16 form names are compared in.
 struct Entry {
     std::string name;  // in the active code page, exactly as the registry holds it
@@ -45,11 +47,13 @@ LONG ListEntries(const RegistryView& view, const char* path, std::vector<Entry>&
         return ERROR_SUCCESS;
     if (rc != ERROR_SUCCESS)
         return rc;
-    for (std::string& name : ListDriverEntries(location.Get(), view.flag)) {
+    std::vector<std::string> names;
+    const LONG read = ReadDriverEntries(location, NameCase::Any, names);
+    for (std::string& name : names) {
         std::wstring wide = WideFromActiveCodePage(name);
         entries.push_back({std::move(name), std::move(wide)});
     }
-    return ERROR_SUCCESS;
+    return read;
 }
 
 const Entry* FindEntry(const std::vector<Entry>& entries, const std::wstring& name)
@@ -75,15 +79,14 @@ std::string ErrorText(LONG code)
 }
 
 // The active location is opened and the hidden one opened or made. A restore into a view whose active location is
-// gone (an uninstaller may take it away with its last driver) makes that one again, empty, as well.
+// gone makes that one again, empty, by the store's rule.
 LONG OpenLocationsForMoves(ViewMoves& moves)
 {
     const LONG rc = OpenLocations(moves.active, moves.hidden, moves.view.flag);
     if (rc != ERROR_FILE_NOT_FOUND)
         return rc;
     RegistryKey created;
-    const LONG made = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, nullptr, 0,
-                                      KEY_ALL_ACCESS | moves.view.flag, nullptr, created.Receive(), nullptr);
+    const LONG made = OpenActiveLocation(KEY_ALL_ACCESS | moves.view.flag, NameCase::Any, created);
     if (made != ERROR_SUCCESS)
         return made;
     return OpenLocations(moves.active, moves.hidden, moves.view.flag);
@@ -203,9 +206,7 @@ private:
     std::vector<std::unique_ptr<ViewMoves>> views_;
 };
 
-}  // namespace
-
-int MoveByName(Direction direction, const std::vector<RegistryView>& views, const std::vector<std::string>& names)
+ExitCode MoveByName(Direction direction, const std::vector<RegistryView>& views, const std::vector<std::string>& names)
 {
     std::vector<std::wstring> wideNames;
     for (const std::string& name : names)
@@ -216,10 +217,22 @@ int MoveByName(Direction direction, const std::vector<RegistryView>& views, cons
         WriteError(std::string(kProgramName) + ": " + failure +
                    "\nNothing was moved. Hide and restore change HKEY_LOCAL_MACHINE: run them from an elevated prompt "
                    "(Run as administrator).\n");
-        return 3;
+        return ExitCode::AccessDenied;
     }
     bool allDone = true;
     for (size_t index = 0; index < names.size(); ++index)
         allDone = mover.Move(names[index], wideNames[index]) && allDone;
-    return allDone ? 0 : 1;
+    return allDone ? ExitCode::Done : ExitCode::NotDone;
+}
+
+}  // namespace
+
+ExitCode Hide(const CommandLine& line, const std::vector<RegistryView>& views)
+{
+    return MoveByName(Direction::Hide, views, line.names);
+}
+
+ExitCode Restore(const CommandLine& line, const std::vector<RegistryView>& views)
+{
+    return MoveByName(Direction::Restore, views, line.names);
 }

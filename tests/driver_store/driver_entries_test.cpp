@@ -1,5 +1,5 @@
 // Which subkeys count as driver entries, and listing a location into a real list box.
-#include "driver_entries.h"
+#include "driver_lists.h"
 #include "driver_trees.h"
 #include "expected_texts.h"
 #include "list_host.h"

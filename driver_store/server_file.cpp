@@ -1,7 +1,7 @@
 // Resolving a registered server path for a registry view and reading the file's headers for its architecture.
 #include "server_file.h"
 
-#include "scoped_handle.h"
+#include "unique_handle.h"
 
 #include <cstring>
 
@@ -109,7 +109,7 @@ std::string ServerFiles::Resolve(const std::string& registered, bool expandable)
 
 ServerFile ServerFiles::Check(const std::string& path) const
 {
-    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
         return ServerFile::Missing;
