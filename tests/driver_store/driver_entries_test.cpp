@@ -289,8 +289,9 @@ TEST(DriverRecords, ReadingReportsAnySingleFailedCallOrLosesNothing)
         }
         EXPECT_EQ(Described(expected, true), Described(records, true));
         for (const DriverRecord& record : records) {
-            if (record.health != Health::RegistrationUnreadable)
+            if (record.health != Health::RegistrationUnreadable) {
                 EXPECT_EQ(Describe(Select(expected, record.name), false), Describe(record, false));
+            }
         }
     }
 }
