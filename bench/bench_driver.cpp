@@ -232,7 +232,8 @@ struct Bench {
         return first;
     }
 
-    // What each further driver adds to a move, from the medians of two sizes: the program's against the faithful loop's.
+    // What each further driver adds to a move, from the medians of two sizes: the program's against the faithful
+    // loop's.
     void PerDriverCost(size_t smallRows, int smallCount, size_t largeRows, int largeCount)
     {
         const auto perDriverUs = [&](const std::vector<double>& small, const std::vector<double>& large) {
