@@ -42,7 +42,7 @@ template <auto Member, typename Result, typename... Arguments> struct StandIn<Me
 // In the table's order.
 std::vector<Counter*> counters;
 // A call added to the table must be counted too.
-static_assert(sizeof(RegistryCalls) == 16 * sizeof(void (*)()), "every call of the table has its stand-in below");
+static_assert(sizeof(RegistryCalls) == 17 * sizeof(void (*)()), "every call of the table has its stand-in below");
 
 }  // namespace
 
@@ -59,6 +59,7 @@ CountedRegistryCalls::CountedRegistryCalls() : real_(registryCalls)
         StandIn<&RegistryCalls::enumKeyExW>::Install(real_, "RegEnumKeyExW"),
         StandIn<&RegistryCalls::enumValue>::Install(real_, "RegEnumValueA"),
         StandIn<&RegistryCalls::enumValueW>::Install(real_, "RegEnumValueW"),
+        StandIn<&RegistryCalls::queryValueEx>::Install(real_, "RegQueryValueExA"),
         StandIn<&RegistryCalls::setValueExW>::Install(real_, "RegSetValueExW"),
         StandIn<&RegistryCalls::getKeySecurity>::Install(real_, "RegGetKeySecurity"),
         StandIn<&RegistryCalls::setKeySecurity>::Install(real_, "RegSetKeySecurity"),
