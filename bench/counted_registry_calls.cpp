@@ -63,7 +63,7 @@ CountedRegistryCalls::CountedRegistryCalls() : real_(registryCalls)
         StandIn<&RegistryCalls::setValueExW>::Install(real_, "RegSetValueExW"),
         StandIn<&RegistryCalls::getKeySecurity>::Install(real_, "RegGetKeySecurity"),
         StandIn<&RegistryCalls::setKeySecurity>::Install(real_, "RegSetKeySecurity"),
-        StandIn<&RegistryCalls::deleteKey>::Install(real_, "SHDeleteKeyA"),
+        StandIn<&RegistryCalls::deleteOpenKey>::Install(real_, "NtDeleteKey"),
         StandIn<&RegistryCalls::deleteValue>::Install(real_, "RegDeleteValueA"),
         StandIn<&RegistryCalls::closeKey>::Install(real_, "RegCloseKey"),
     };

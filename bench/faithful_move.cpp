@@ -7,6 +7,12 @@ constexpr wchar_t kRegistration[] = L"CLSID";
 constexpr SECURITY_INFORMATION kOwnerAndDacl = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 constexpr SECURITY_DESCRIPTOR_CONTROL kInheritanceBits = SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED;
 
+// The names of the keys below a copied key, kept for the delete, which goes bottom up.
+struct KeyNames {
+    std::wstring name;
+    std::vector<KeyNames> subkeys;
+};
+
 // What a key's copy needs to know before its values and subkeys are read: its class name and the sizes of both.
 struct KeyShape {
     std::vector<wchar_t> className = std::vector<wchar_t>(64);
@@ -65,10 +71,10 @@ public:
     }
 
     // The security first, so that the copy's subkeys are made under the DACL their originals were made under.
-    bool CopyKey(HKEY original, HKEY copy, const KeyShape& shape, bool entry)
+    bool CopyKey(HKEY original, HKEY copy, const KeyShape& shape, bool entry, KeyNames& names)
     {
         return CopySecurity(original, copy) && CopyValues(original, copy, shape, entry) &&
-               CopySubkeys(original, copy, shape);
+               CopySubkeys(original, copy, shape, names);
     }
 
     bool Register(HKEY copy)
@@ -123,7 +129,7 @@ private:
             if (calls_.enumValueW(original, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) !=
                 ERROR_SUCCESS)
                 return false;
-            if (entry && wcscmp(name.data(), kRegistration) == 0) {
+            if (entry && CompareStringOrdinal(name.data(), -1, kRegistration, -1, TRUE) == CSTR_EQUAL) {
                 registration_.assign(data.begin(), data.begin() + dataSize);
                 registrationType_ = type;
             } else if (calls_.setValueExW(copy, name.data(), 0, type, data.data(), dataSize) != ERROR_SUCCESS) {
@@ -133,7 +139,7 @@ private:
         return true;
     }
 
-    bool CopySubkeys(HKEY original, HKEY copy, const KeyShape& shape)
+    bool CopySubkeys(HKEY original, HKEY copy, const KeyShape& shape, KeyNames& names)
     {
         std::vector<wchar_t> name(shape.longestSubkeyName + 1);
         for (DWORD index = 0; index < shape.subkeys; ++index) {
@@ -142,14 +148,16 @@ private:
                 ERROR_SUCCESS)
                 return false;
             HKEY originalSubkey = nullptr;
-            if (calls_.openKeyExW(original, name.data(), 0, KEY_READ, &originalSubkey) != ERROR_SUCCESS)
+            if (calls_.openKeyExW(original, name.data(), REG_OPTION_OPEN_LINK, KEY_READ, &originalSubkey) !=
+                ERROR_SUCCESS)
                 return false;
+            names.subkeys.push_back(KeyNames{name.data(), {}});
             KeyShape subkeyShape;
             HKEY copySubkey = nullptr;
             bool copied = Query(originalSubkey, subkeyShape) &&
                           calls_.createKeyExW(copy, name.data(), 0, subkeyShape.ClassOrNull(), 0, KEY_ALL_ACCESS,
                                               nullptr, &copySubkey, nullptr) == ERROR_SUCCESS;
-            copied = copied && CopyKey(originalSubkey, copySubkey, subkeyShape, false);
+            copied = copied && CopyKey(originalSubkey, copySubkey, subkeyShape, false, names.subkeys.back());
             if (copySubkey)
                 calls_.closeKey(copySubkey);
             calls_.closeKey(originalSubkey);
@@ -174,28 +182,47 @@ std::wstring Widened(const std::string& text)
     return wide;
 }
 
+// Deletes the keys below `key` that the copy named, bottom up, each opened as itself and deleted by its handle.
+bool DeleteSubkeys(const RegistryCalls& calls, HKEY key, const KeyNames& names)
+{
+    for (const KeyNames& subkeyNames : names.subkeys) {
+        HKEY subkey = nullptr;
+        if (calls.openKeyExW(key, subkeyNames.name.c_str(), REG_OPTION_OPEN_LINK, DELETE, &subkey) != ERROR_SUCCESS)
+            return false;
+        const bool deleted = DeleteSubkeys(calls, subkey, subkeyNames) && calls.deleteOpenKey(subkey) == ERROR_SUCCESS;
+        calls.closeKey(subkey);
+        if (!deleted)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool FaithfulMoveEntry(const RegistryCalls& calls, HKEY source, HKEY destination, const std::string& name)
 {
     const std::wstring wideName = Widened(name);
+    // Opened once, as itself, to copy from, to unregister and to delete.
     HKEY entry = nullptr;
-    if (calls.openKeyExW(source, wideName.c_str(), 0, KEY_READ | KEY_SET_VALUE, &entry) != ERROR_SUCCESS)
+    if (calls.openKeyExW(source, wideName.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE | DELETE, &entry) !=
+        ERROR_SUCCESS)
         return false;
     TreeCopy tree(calls);
     KeyShape shape;
+    KeyNames names;
     HKEY copy = nullptr;
     DWORD disposition = 0;
     bool copied =
         tree.Query(entry, shape) && calls.createKeyExW(destination, wideName.c_str(), 0, shape.ClassOrNull(), 0,
                                                        KEY_ALL_ACCESS, nullptr, &copy, &disposition) == ERROR_SUCCESS;
-    copied =
-        copied && disposition == REG_CREATED_NEW_KEY && tree.CopyKey(entry, copy, shape, true) && tree.Register(copy);
+    copied = copied && disposition == REG_CREATED_NEW_KEY && tree.CopyKey(entry, copy, shape, true, names) &&
+             tree.Register(copy);
     if (copy)
         calls.closeKey(copy);
-    const bool unregistered = copied && calls.deleteValue(entry, "CLSID") == ERROR_SUCCESS;
+    const bool moved = copied && calls.deleteValue(entry, "CLSID") == ERROR_SUCCESS &&
+                       DeleteSubkeys(calls, entry, names) && calls.deleteOpenKey(entry) == ERROR_SUCCESS;
     calls.closeKey(entry);
-    return unregistered && calls.deleteKey(source, name.c_str()) == ERROR_SUCCESS;
+    return moved;
 }
 
 int FaithfulMoveAll(const RegistryCalls& calls, const char* sourcePath, const char* destinationPath,
