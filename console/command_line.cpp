@@ -14,17 +14,24 @@
 
 namespace {
 
+enum class Names { None, Required, Optional };
+
 struct CommandName {
     const char* name;
     Command command;
-    bool takesNames;
+    Names names;
+    bool takesJson;
+    bool takesTimeout;
 };
 constexpr CommandName kCommands[] = {
-    {"list", Command::List, false},
-    {"check", Command::Check, false},
-    {"hide", Command::Hide, true},
-    {"restore", Command::Restore, true},
+    {"list", Command::List, Names::None, true, false},
+    {"check", Command::Check, Names::None, true, false},
+    {"hide", Command::Hide, Names::Required, false, false},
+    {"restore", Command::Restore, Names::Required, false, false},
+    {"probe", Command::Probe, Names::Optional, true, true},
 };
+
+constexpr unsigned kLongestTimeout = 600;
 
 const CommandName* FindCommand(const std::string& name)
 {
@@ -42,6 +49,21 @@ bool ParseView(const char* text, int& view)
     return true;
 }
 
+// Whole seconds from 1 to 600, in plain digits.
+bool ParseTimeout(const char* text, unsigned& seconds)
+{
+    unsigned value = 0;
+    for (const char* digit = text; *digit; ++digit) {
+        if (*digit < '0' || *digit > '9' || value > kLongestTimeout)
+            return false;
+        value = value * 10 + static_cast<unsigned>(*digit - '0');
+    }
+    if (!*text || value < 1 || value > kLongestTimeout)
+        return false;
+    seconds = value;
+    return true;
+}
+
 // The option that getopt_long could not take, as the user typed it.
 std::string UnknownOption(char* const* argv)
 {
@@ -53,23 +75,22 @@ std::string UnknownOption(char* const* argv)
 // The options of one command, the command being argv[0]; the other arguments are its names, in their order.
 bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandLine& line, std::string& error)
 {
-    // list and check take --json; hide and restore do not, so getopt_long refuses it for them.
-    const option withJson[] = {
+    // Only the options the command takes: getopt_long refuses the others.
+    std::vector<option> options = {
         {"view", required_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
-        {"json", no_argument, nullptr, 'j'},
-        {nullptr, 0, nullptr, 0},
     };
-    const option* options = withJson;
-    option withoutJson[] = {withJson[0], withJson[1], withJson[3]};
-    if (command.takesNames)
-        options = withoutJson;
+    if (command.takesJson)
+        options.push_back({"json", no_argument, nullptr, 'j'});
+    if (command.takesTimeout)
+        options.push_back({"timeout", required_argument, nullptr, 't'});
+    options.push_back({nullptr, 0, nullptr, 0});
 
     // 0 starts the parser afresh; errors are reported here, not printed by the parser.
     optind = 0;
     opterr = 0;
     const int argc = static_cast<int>(argv.size());
-    for (int option; (option = getopt_long(argc, argv.data(), ":h", options, nullptr)) != -1;) {
+    for (int option; (option = getopt_long(argc, argv.data(), ":h", options.data(), nullptr)) != -1;) {
         switch (option) {
         case 'v':
             if (!ParseView(optarg, line.view)) {
@@ -79,6 +100,12 @@ bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandL
             break;
         case 'j':
             line.json = true;
+            break;
+        case 't':
+            if (!ParseTimeout(optarg, line.timeoutSeconds)) {
+                error = std::string("--timeout takes whole seconds from 1 to 600, not \"") + optarg + "\"";
+                return false;
+            }
             break;
         case 'h':
             line.command = Command::Help;
@@ -92,11 +119,11 @@ bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandL
         }
     }
     line.names.assign(argv.begin() + optind, argv.end());
-    if (command.takesNames && line.names.empty()) {
+    if (command.names == Names::Required && line.names.empty()) {
         error = std::string(command.name) + " needs the name of at least one driver";
         return false;
     }
-    if (!command.takesNames && !line.names.empty()) {
+    if (command.names == Names::None && !line.names.empty()) {
         error = std::string(command.name) + " takes no names, but was given \"" + line.names.front() + "\"";
         return false;
     }
@@ -150,13 +177,14 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
 // clang-format off
 constexpr char kHelp[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT
-    ": lists, checks, hides and restores ASIO drivers from the command line.\n"
+    ": lists, checks, probes, hides and restores ASIO drivers from the command line.\n"
     "\n"
     "Usage:\n"
     "  " QUIMBLE_CONSOLE_NAME " list    [--view 32|64] [--json]\n"
     "  " QUIMBLE_CONSOLE_NAME " check   [--view 32|64] [--json]\n"
     "  " QUIMBLE_CONSOLE_NAME " hide    NAME... [--view 32|64]\n"
     "  " QUIMBLE_CONSOLE_NAME " restore NAME... [--view 32|64]\n"
+    "  " QUIMBLE_CONSOLE_NAME " probe   [NAME...] [--view 32|64] [--json] [--timeout SECONDS]\n"
     "  " QUIMBLE_CONSOLE_NAME " --help | --version\n"
     "\n"
     "Commands:\n"
@@ -168,16 +196,23 @@ constexpr char kHelp[] =
     "  hide     moves the named drivers from the active location to the hidden one (names match in any\n"
     "           letter case)\n"
     "  restore  moves the named drivers back from the hidden location to the active one\n"
+    "  probe    loads each driver of the active location (or each named one, in either location) as an ASIO\n"
+    "           program does, each in a process of its own, and says whether it loads, init failed, crashes,\n"
+    "           hangs or cannot load; close audio programs first\n"
     "\n"
     "Options:\n"
     "  --view 32|64  only this registry view\n"
     "  --json        one JSON array with an object per subkey: view, location, name, clsid, description,\n"
-    "                server, health\n"
+    "                server, health (probe: view, location, name, clsid, result, call, code, message, module,\n"
+    "                driver_name, driver_version, inputs, outputs, buffer_min, buffer_max, buffer_preferred,\n"
+    "                buffer_granularity, sample_rate)\n"
+    "  --timeout S   probe: how long one driver may take, 1 to 600 seconds (default 10)\n"
     "\n"
     QUIMBLE_VIEWS_SERVED
     "\n"
-    "Exit codes: 0 everything asked was done; 1 a name was not moved, or check found a driver that would not\n"
-    "load; 2 usage error; 3 access denied (hide and restore need an elevated prompt: Run as administrator).\n";
+    "Exit codes: 0 everything asked was done; 1 a name was not moved, check found a driver that would not\n"
+    "load, or probe found one that does not load; 2 usage error; 3 access denied (hide and restore need an\n"
+    "elevated prompt: Run as administrator).\n";
 
 #ifdef _WIN64
 constexpr char kVersionLine[] =

@@ -4,17 +4,19 @@
 #include <string>
 #include <vector>
 
-enum class Command { List, Check, Hide, Restore, Help, Version };
+enum class Command { List, Check, Hide, Restore, Probe, Help, Version };
 
 struct CommandLine {
     Command command = Command::Help;
     int view = 0;  // 32 or 64 from --view; 0 for every view the program serves
     bool json = false;
+    unsigned timeoutSeconds = 10;  // probe's --timeout: how long one driver may take
     std::vector<std::string> names;  // as given, UTF-8
 };
 
 // Parses the arguments that follow the program's name. False, with the reason in `error`, for a usage error: an
-// unknown command or option, a view other than 32 or 64, names where none belong or none where they must.
+// unknown command or option, a view other than 32 or 64, a timeout other than 1 to 600 whole seconds, names where
+// none belong or none where they must.
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& line, std::string& error);
 
 // What --help prints: the usage, the commands, which views this program serves, the exit codes.

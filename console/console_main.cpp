@@ -5,6 +5,8 @@
 #include "dll_search_guard.h"
 #include "driver_records.h"
 #include "name_moves.h"
+#include "probe_child.h"
+#include "probe_command.h"
 #include "program_name.h"
 #include "record_output.h"
 #include "registry_views.h"
@@ -109,6 +111,28 @@ int Check(const CommandLine& line, const std::vector<RegistryView>& views)
     return failing.empty() ? 0 : kNotDone;
 }
 
+// Loads the drivers asked for, each in a child of its own, and 1 when any does not load or a name is no driver's.
+int Probe(const CommandLine& line, const std::vector<RegistryView>& views)
+{
+    std::vector<DriverRecord> records;
+    if (!ReadRecordsOrSayWhy(views, line.names.empty(), records))
+        return kAccessDenied;
+    std::vector<std::string> unknown;
+    const std::vector<ProbeTarget> targets = SelectProbeTargets(records, line.names, unknown);
+    for (const std::string& name : unknown)
+        WriteError(std::string(kProgramName) + ": " + name + ": not found\n");
+    const std::vector<ProbeResult> results = ProbeDrivers(targets, line.timeoutSeconds);
+    size_t loading = 0;
+    for (const ProbeResult& result : results)
+        loading += result.outcome == ProbeOutcome::Loads;
+    if (line.json)
+        WriteOut(ProbeResultsAsJson(results));
+    else
+        WriteOut(ProbeResultsAsTable(results, views, line.timeoutSeconds) + OtherViewNote(views) + "\n" +
+                 std::to_string(loading) + " of " + std::to_string(results.size()) + " drivers load.\n");
+    return unknown.empty() && loading == results.size() ? 0 : kNotDone;
+}
+
 int Run(const std::vector<std::string>& arguments)
 {
     CommandLine line;
@@ -137,6 +161,8 @@ int Run(const std::vector<std::string>& arguments)
         return Check(line, views);
     case Command::Hide:
         return MoveByName(Direction::Hide, views, line.names);
+    case Command::Probe:
+        return Probe(line, views);
     default:
         return MoveByName(Direction::Restore, views, line.names);
     }
@@ -147,6 +173,12 @@ int Run(const std::vector<std::string>& arguments)
 // The wide entry: the arguments arrive whole in any script, whatever the system's code page.
 int wmain(int argc, wchar_t** argv)
 {
+    // The probe's child loads a driver as a host does, its dependencies found as a host finds them; only the
+    // current folder is taken out of the search.
+    if (IsProbeChildMode(argc, argv)) {
+        SetDllDirectoryW(L"");
+        return RunProbeChild(argc, argv);
+    }
     // Before anything can load a DLL by name: hide and restore run elevated, often from the Downloads folder.
     GuardDllSearch();
     try {

@@ -1,7 +1,7 @@
 // The system's description of an error code as one line.
 #include "system_error_text.h"
 
-std::string SystemErrorText(LONG code)
+std::string SystemWordsFor(LONG code)
 {
     char text[512] = {};
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -10,5 +10,11 @@ std::string SystemErrorText(LONG code)
     std::string line(text, length);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '.'))
         line.pop_back();
+    return line;
+}
+
+std::string SystemErrorText(LONG code)
+{
+    const std::string line = SystemWordsFor(code);
     return line.empty() ? "error " + std::to_string(code) : line;
 }
