@@ -74,16 +74,6 @@ std::vector<std::vector<std::string>> SplitLines(const std::string& bytes)
     return lines;
 }
 
-std::string ReadToEnd(HANDLE pipe)
-{
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read)
-        bytes.append(buffer, read);
-    return bytes;
-}
-
 std::string WhyNot(const char* what)
 {
     return std::string(what) + " failed: " + Utf8FromActiveCodePage(SystemErrorText(static_cast<LONG>(GetLastError())));

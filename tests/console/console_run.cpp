@@ -24,12 +24,7 @@ std::string ReadAll(HANDLE handle, bool fromStart)
 {
     if (fromStart)
         SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read)
-        bytes.append(buffer, read);
-    return bytes;
+    return ReadToEnd(handle);
 }
 
 // The program and each argument in quotes, which none of the tests' arguments holds itself.

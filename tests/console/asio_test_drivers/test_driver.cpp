@@ -65,20 +65,26 @@ void StartHelpersAndWaitForever()
     Sleep(INFINITE);
 }
 
+// QueryInterface of an object with one interface besides IUnknown.
+HRESULT AnswerFor(IUnknown* self, REFIID own, REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != own)
+        return E_NOINTERFACE;
+    *object = self;
+    self->AddRef();
+    return S_OK;
+}
+
 class TestDriver final : public AsioDriver {
 public:
     explicit TestDriver(const CLSID& clsid) : clsid_(clsid) { InterlockedIncrement(&g_objects); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != clsid_)
-            return E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return S_OK;
+        return AnswerFor(this, clsid_, iid, object);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
     ULONG STDMETHODCALLTYPE Release() override
@@ -174,14 +180,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return S_OK;
+        return AnswerFor(this, IID_IClassFactory, iid, object);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
     ULONG STDMETHODCALLTYPE Release() override
