@@ -5,6 +5,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstring>
 
 // The build passes the version as plain numbers.
@@ -14,28 +15,11 @@
 
 namespace {
 
-enum class Names { None, Required, Optional };
-
-struct CommandName {
-    const char* name;
-    Command command;
-    Names names;
-    bool takesJson;
-    bool takesTimeout;
-};
-constexpr CommandName kCommands[] = {
-    {"list", Command::List, Names::None, true, false},
-    {"check", Command::Check, Names::None, true, false},
-    {"hide", Command::Hide, Names::Required, false, false},
-    {"restore", Command::Restore, Names::Required, false, false},
-    {"probe", Command::Probe, Names::Optional, true, true},
-};
-
 constexpr unsigned kLongestTimeout = 600;
 
-const CommandName* FindCommand(const std::string& name)
+const CommandRow* FindCommand(const std::string& name)
 {
-    for (const CommandName& command : kCommands)
+    for (const CommandRow& command : CommandTable())
         if (name == command.name)
             return &command;
     return nullptr;
@@ -73,7 +57,7 @@ std::string UnknownOption(char* const* argv)
 }
 
 // The options of one command, the command being argv[0]; the other arguments are its names, in their order.
-bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandLine& line, std::string& error)
+bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLine& line, std::string& error)
 {
     // Only the options the command takes: getopt_long refuses the others.
     std::vector<option> options = {
@@ -86,12 +70,18 @@ bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandL
         options.push_back({"timeout", required_argument, nullptr, 't'});
     options.push_back({nullptr, 0, nullptr, 0});
 
-    // 0 starts the parser afresh; errors are reported here, not printed by the parser.
+    // 0 starts the parser afresh; errors are reported here, not printed by the parser. The leading "-" hands every
+    // name over in its place (as option 1), which keeps options anywhere on the line even where POSIXLY_CORRECT
+    // would stop the parser at the first name.
     optind = 0;
     opterr = 0;
     const int argc = static_cast<int>(argv.size());
-    for (int option; (option = getopt_long(argc, argv.data(), ":h", options.data(), nullptr)) != -1;) {
+    std::vector<std::string> names;
+    for (int option; (option = getopt_long(argc, argv.data(), "-:h", options.data(), nullptr)) != -1;) {
         switch (option) {
+        case 1:
+            names.push_back(optarg);
+            break;
         case 'v':
             if (!ParseView(optarg, line.view)) {
                 error = std::string("--view takes 32 or 64, not \"") + optarg + "\"";
@@ -108,7 +98,7 @@ bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandL
             }
             break;
         case 'h':
-            line.command = Command::Help;
+            line.action = Action::Help;
             return true;
         case ':':
             error = std::string(argv[optind - 1]) + " needs a value";
@@ -118,12 +108,14 @@ bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandL
             return false;
         }
     }
-    line.names.assign(argv.begin() + optind, argv.end());
-    if (command.names == Names::Required && line.names.empty()) {
+    // After "--" the rest are names, whatever they look like.
+    names.insert(names.end(), argv.begin() + optind, argv.end());
+    line.names = names;
+    if (command.needsNames && line.names.empty()) {
         error = std::string(command.name) + " needs the name of at least one driver";
         return false;
     }
-    if (command.names == Names::None && !line.names.empty()) {
+    if (!command.takesNames && !line.names.empty()) {
         error = std::string(command.name) + " takes no names, but was given \"" + line.names.front() + "\"";
         return false;
     }
@@ -141,19 +133,20 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
     }
     const std::string& first = arguments.front();
     if (first == "--help" || first == "-h" || first == "/?") {
-        line.command = Command::Help;
+        line.action = Action::Help;
         return true;
     }
     if (first == "--version") {
-        line.command = Command::Version;
+        line.action = Action::Version;
         return true;
     }
-    const CommandName* command = FindCommand(first);
+    const CommandRow* command = FindCommand(first);
     if (!command) {
         error = "unknown command \"" + first + "\"";
         return false;
     }
-    line.command = command->command;
+    line.action = Action::Run;
+    line.command = command;
     // getopt_long reorders the pointers, never the texts, which stay in `copies`.
     std::vector<std::string> copies(arguments);
     std::vector<char*> argv;
@@ -175,30 +168,12 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
 #endif
 // Laid out as it prints; the formatter would break the lines at the program's name.
 // clang-format off
-constexpr char kHelp[] =
+constexpr char kHelpStart[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT
     ": lists, checks, probes, hides and restores ASIO drivers from the command line.\n"
     "\n"
-    "Usage:\n"
-    "  " QUIMBLE_CONSOLE_NAME " list    [--view 32|64] [--json]\n"
-    "  " QUIMBLE_CONSOLE_NAME " check   [--view 32|64] [--json]\n"
-    "  " QUIMBLE_CONSOLE_NAME " hide    NAME... [--view 32|64]\n"
-    "  " QUIMBLE_CONSOLE_NAME " restore NAME... [--view 32|64]\n"
-    "  " QUIMBLE_CONSOLE_NAME " probe   [NAME...] [--view 32|64] [--json] [--timeout SECONDS]\n"
-    "  " QUIMBLE_CONSOLE_NAME " --help | --version\n"
-    "\n"
-    "Commands:\n"
-    "  list     every subkey of the active location (HKLM\\Software\\ASIO, what ASIO programs load) and of the\n"
-    "           hidden one (HKLM\\Software\\ASIO Quimble), with its CLSID, its description, the server file a\n"
-    "           host would load and its health: ok, server missing, wrong architecture, not registered,\n"
-    "           bad CLSID or not a driver\n"
-    "  check    the drivers of the active location that would not load; none, and it exits with 0\n"
-    "  hide     moves the named drivers from the active location to the hidden one (names match in any\n"
-    "           letter case)\n"
-    "  restore  moves the named drivers back from the hidden location to the active one\n"
-    "  probe    loads each driver of the active location (or each named one, in either location) as an ASIO\n"
-    "           program does, each in a process of its own, and says whether it loads, init failed, crashes,\n"
-    "           hangs or cannot load; close audio programs first\n"
+    "Usage:\n";
+constexpr char kHelpEnd[] =
     "\n"
     "Options:\n"
     "  --view 32|64  only this registry view\n"
@@ -213,7 +188,6 @@ constexpr char kHelp[] =
     "Exit codes: 0 everything asked was done; 1 a name was not moved, check found a driver that would not\n"
     "load, or probe found one that does not load; 2 usage error; 3 access denied (hide and restore need an\n"
     "elevated prompt: Run as administrator).\n";
-
 #ifdef _WIN64
 constexpr char kVersionLine[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT " (ASIO Quimble command line, 64-bit edition, both registry views)\n";
@@ -224,9 +198,27 @@ constexpr char kVersionLine[] =
 #endif
 // clang-format on
 
-const char* HelpText()
+std::string HelpText()
 {
-    return kHelp;
+    size_t width = 0;
+    for (const CommandRow& command : CommandTable())
+        width = std::max(width, std::strlen(command.name));
+    const auto padded = [](const char* name, size_t to) { return name + std::string(to - std::strlen(name), ' '); };
+    std::string text = kHelpStart;
+    for (const CommandRow& command : CommandTable())
+        text += std::string("  " QUIMBLE_CONSOLE_NAME " ") + padded(command.name, width + 1) + command.usage + "\n";
+    text += "  " QUIMBLE_CONSOLE_NAME " --help | --version\n\nCommands:\n";
+    const std::string indent(2 + width + 2, ' ');
+    for (const CommandRow& command : CommandTable()) {
+        text += "  " + padded(command.name, width + 2);
+        for (const char* line = command.summary; *line;) {
+            const char* end = std::strchr(line, '\n');
+            const size_t length = end ? static_cast<size_t>(end - line) : std::strlen(line);
+            text += (line == command.summary ? "" : indent) + std::string(line, length) + "\n";
+            line += length + (end ? 1 : 0);
+        }
+    }
+    return text + kHelpEnd;
 }
 
 const char* VersionText()

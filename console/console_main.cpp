@@ -3,12 +3,8 @@
 #include "command_line.h"
 #include "console_text.h"
 #include "dll_search_guard.h"
-#include "driver_records.h"
-#include "name_moves.h"
 #include "probe_child.h"
-#include "probe_command.h"
 #include "program_name.h"
-#include "record_output.h"
 #include "registry_views.h"
 
 #include <exception>
@@ -16,10 +12,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kNotDone = 1;
-constexpr int kUsageError = 2;
-constexpr int kAccessDenied = 3;
 
 void UsageError(const std::string& reason)
 {
@@ -45,127 +37,28 @@ bool ChooseViews(int bits, std::vector<RegistryView>& views)
     return false;
 }
 
-// Where a 32-bit program on 64-bit Windows leaves the other view out of its table, it says who serves that one.
-std::string OtherViewNote(const std::vector<RegistryView>& views)
-{
-    if (ServedViews().size() == 1 && views.front().wow64)
-        return "\nThe 64-bit view, read by 64-bit ASIO programs, is listed by quimble64.exe.\n";
-    return std::string();
-}
-
-// The records of list and check; where a location cannot be read, says so on standard error and gives false.
-bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, bool activeOnly, std::vector<DriverRecord>& records)
-{
-    std::string failure;
-    if (ReadDriverRecords(views, activeOnly, records, failure))
-        return true;
-    WriteError(std::string(kProgramName) + ": " + failure + "\n");
-    return false;
-}
-
-int List(const CommandLine& line, const std::vector<RegistryView>& views)
-{
-    std::vector<DriverRecord> records;
-    if (!ReadRecordsOrSayWhy(views, false, records))
-        return kAccessDenied;
-    WriteOut(line.json ? RecordsAsJson(records) : RecordsAsTable(records, views) + OtherViewNote(views));
-    return 0;
-}
-
-// The views that have records, in the order given: a table of failures leaves out the views that have none.
-std::vector<RegistryView> ViewsWithRecords(const std::vector<RegistryView>& views,
-                                           const std::vector<DriverRecord>& records)
-{
-    std::vector<RegistryView> with;
-    for (const RegistryView& view : views)
-        for (const DriverRecord& record : records)
-            if (record.view == view.bits) {
-                with.push_back(view);
-                break;
-            }
-    return with;
-}
-
-// The active drivers that would not load, and 1 when there is any.
-int Check(const CommandLine& line, const std::vector<RegistryView>& views)
-{
-    std::vector<DriverRecord> records;
-    if (!ReadRecordsOrSayWhy(views, true, records))
-        return kAccessDenied;
-    size_t drivers = 0;
-    std::vector<DriverRecord> failing;
-    for (const DriverRecord& record : records) {
-        if (record.health != Health::NotADriver)
-            ++drivers;
-        if (!PassesCheck(record.health))
-            failing.push_back(record);
-    }
-    const std::string checked = std::to_string(drivers) + " checked";
-    if (line.json)
-        WriteOut(RecordsAsJson(failing));
-    else if (failing.empty())
-        WriteOut("Every driver of the active location would load (" + checked + ").\n");
-    else
-        WriteOut(RecordsAsTable(failing, ViewsWithRecords(views, failing)) + "\n" + std::to_string(failing.size()) +
-                 " drivers of the active location would not load (" + checked + ").\n");
-    return failing.empty() ? 0 : kNotDone;
-}
-
-// Loads the drivers asked for, each in a child of its own, and 1 when any does not load or a name is no driver's.
-int Probe(const CommandLine& line, const std::vector<RegistryView>& views)
-{
-    std::vector<DriverRecord> records;
-    if (!ReadRecordsOrSayWhy(views, line.names.empty(), records))
-        return kAccessDenied;
-    std::vector<std::string> unknown;
-    const std::vector<ProbeTarget> targets = SelectProbeTargets(records, line.names, unknown);
-    for (const std::string& name : unknown)
-        WriteError(std::string(kProgramName) + ": " + name + ": not found\n");
-    const std::vector<ProbeResult> results = ProbeDrivers(targets, line.timeoutSeconds);
-    size_t loading = 0;
-    for (const ProbeResult& result : results)
-        loading += result.outcome == ProbeOutcome::Loads;
-    if (line.json)
-        WriteOut(ProbeResultsAsJson(results));
-    else
-        WriteOut(ProbeResultsAsTable(results, views, line.timeoutSeconds) + OtherViewNote(views) + "\n" +
-                 std::to_string(loading) + " of " + std::to_string(results.size()) + " drivers load.\n");
-    return unknown.empty() && loading == results.size() ? 0 : kNotDone;
-}
-
-int Run(const std::vector<std::string>& arguments)
+ExitCode Run(const std::vector<std::string>& arguments)
 {
     CommandLine line;
     std::string error;
     if (!ParseCommandLine(arguments, line, error)) {
         UsageError(error);
-        return kUsageError;
+        return ExitCode::UsageError;
     }
-    std::vector<RegistryView> views;
-    switch (line.command) {
-    case Command::Help:
+    switch (line.action) {
+    case Action::Help:
         WriteOut(HelpText());
-        return 0;
-    case Command::Version:
+        return ExitCode::Done;
+    case Action::Version:
         WriteOut(VersionText());
-        return 0;
-    default:
+        return ExitCode::Done;
+    case Action::Run:
         break;
     }
+    std::vector<RegistryView> views;
     if (!ChooseViews(line.view, views))
-        return kUsageError;
-    switch (line.command) {
-    case Command::List:
-        return List(line, views);
-    case Command::Check:
-        return Check(line, views);
-    case Command::Hide:
-        return MoveByName(Direction::Hide, views, line.names);
-    case Command::Probe:
-        return Probe(line, views);
-    default:
-        return MoveByName(Direction::Restore, views, line.names);
-    }
+        return ExitCode::UsageError;
+    return line.command->run(line, views);
 }
 
 }  // namespace
@@ -177,7 +70,7 @@ int wmain(int argc, wchar_t** argv)
     // current folder is taken out of the search.
     if (IsProbeChildMode(argc, argv)) {
         SetDllDirectoryW(L"");
-        return RunProbeChild(argc, argv);
+        return static_cast<int>(RunProbeChild(argc, argv));
     }
     // Before anything can load a DLL by name: hide and restore run elevated, often from the Downloads folder.
     GuardDllSearch();
@@ -185,9 +78,9 @@ int wmain(int argc, wchar_t** argv)
         std::vector<std::string> arguments;
         for (int index = 1; index < argc; ++index)
             arguments.push_back(Utf8FromWide(argv[index]));
-        return Run(arguments);
+        return static_cast<int>(Run(arguments));
     } catch (const std::exception& failure) {
         WriteError(std::string(kProgramName) + ": " + failure.what() + "\n");
-        return kNotDone;
+        return static_cast<int>(ExitCode::NotDone);
     }
 }

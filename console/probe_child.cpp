@@ -4,6 +4,7 @@
 
 #include "asio_driver.h"
 #include "console_text.h"
+#include "exit_code.h"
 #include "probe_protocol.h"
 
 #include <windows.h>
@@ -43,13 +44,6 @@ std::string DriverText(const char* text, size_t size)
         if (c == '\t' || c == '\n' || c == '\r')
             c = ' ';
     return line;
-}
-
-std::string Hex(unsigned long code)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", code);
-    return text;
 }
 
 // The process may be broken when this runs: stack buffers only, one write, then the end.
@@ -119,7 +113,7 @@ DWORD WINAPI ProbeDriver(void* parameter)
     // A single-threaded apartment, as a host's own thread calls its driver.
     const HRESULT initialized = CoInitialize(nullptr);
     if (FAILED(initialized)) {
-        Report(std::string(kLineFailed) + "\tCoInitialize\t" + Hex(static_cast<unsigned long>(initialized)));
+        Report(std::string(kLineFailed) + "\tCoInitialize\t" + HexCode(static_cast<unsigned long>(initialized)));
         return 0;
     }
     const HWND window = HiddenWindow();
@@ -130,7 +124,8 @@ DWORD WINAPI ProbeDriver(void* parameter)
     if (SUCCEEDED(created) && !object)
         created = E_POINTER;
     if (FAILED(created)) {
-        Report(std::string(kLineFailed) + "\t" + kCallCoCreateInstance + "\t" + Hex(static_cast<unsigned long>(created)));
+        Report(std::string(kLineFailed) + "\t" + kCallCoCreateInstance + "\t" +
+               HexCode(static_cast<unsigned long>(created)));
     } else {
         AsioDriver* driver = static_cast<AsioDriver*>(object);
         Calling("init");
@@ -157,11 +152,11 @@ bool IsProbeChildMode(int argc, wchar_t** argv)
     return argc > 1 && std::wcscmp(argv[1], kProbeChildMode) == 0;
 }
 
-int RunProbeChild(int argc, wchar_t** argv)
+ExitCode RunProbeChild(int argc, wchar_t** argv)
 {
     CLSID clsid;
     if (argc != 4 || CLSIDFromString(argv[3], &clsid) != NOERROR)
-        return 2;
+        return ExitCode::UsageError;
     g_report = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(argv[2], nullptr, 10)));
     // No box may wait for a user who is not there: not the system's, and, through the filter, not Wine's debugger
     // either, which the error mode alone does not keep away.
@@ -171,8 +166,8 @@ int RunProbeChild(int argc, wchar_t** argv)
     // filter would let a C++ exception from the driver end the process quietly instead of reaching this one.
     const HANDLE thread = CreateThread(nullptr, 0, ProbeDriver, &clsid, 0, nullptr);
     if (!thread)
-        return 2;
+        return ExitCode::NotDone;
     WaitForSingleObject(thread, INFINITE);
     Calling(kCallExitProcess);
-    ExitProcess(0);
+    ExitProcess(static_cast<UINT>(ExitCode::Done));
 }

@@ -2,6 +2,10 @@
 #include "probe_command.h"
 
 #include "console_text.h"
+#include "name_moves.h"
+#include "probe_protocol.h"
+#include "program_name.h"
+#include "record_commands.h"
 #include "record_output.h"
 
 #include <nlohmann/json.hpp>
@@ -13,11 +17,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-bool SameName(const std::string& a, const std::string& b)
-{
-    return CompareStringOrdinal(WideFromUtf8(a).c_str(), -1, WideFromUtf8(b).c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
 ProbeTarget TargetOf(const DriverRecord& record)
 {
     return {record.view, record.hidden, record.name, record.clsid};
@@ -27,13 +26,6 @@ template <typename T>
 Json ValueOrNull(const std::optional<T>& value)
 {
     return value ? Json(*value) : Json(nullptr);
-}
-
-std::string Hex(unsigned long code)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", code);
-    return text;
 }
 
 std::string Count(const std::optional<long>& value)
@@ -63,7 +55,7 @@ std::string DriverFacts(const ProbeResult& result)
 std::string Details(const ProbeResult& result, unsigned timeoutSeconds)
 {
     const std::string call = result.call ? *result.call : std::string("?");
-    const std::string code = result.code ? Hex(*result.code) : std::string();
+    const std::string code = result.code ? HexCode(*result.code) : std::string();
     switch (result.outcome) {
     case ProbeOutcome::Loads:
         return DriverFacts(result);
@@ -84,6 +76,28 @@ std::string Details(const ProbeResult& result, unsigned timeoutSeconds)
 
 }  // namespace
 
+ExitCode Probe(const CommandLine& line, const std::vector<RegistryView>& views)
+{
+    std::vector<DriverRecord> records;
+    ExitCode failed = ExitCode::Done;
+    if (!ReadRecordsOrSayWhy(views, line.names.empty(), records, failed))
+        return failed;
+    std::vector<std::string> unknown;
+    const std::vector<ProbeTarget> targets = SelectProbeTargets(records, line.names, unknown);
+    for (const std::string& name : unknown)
+        WriteError(std::string(kProgramName) + ": " + name + ": not found\n");
+    const std::vector<ProbeResult> results = ProbeDrivers(targets, line.timeoutSeconds);
+    size_t loading = 0;
+    for (const ProbeResult& result : results)
+        loading += result.outcome == ProbeOutcome::Loads;
+    if (line.json)
+        WriteOut(ProbeResultsAsJson(results));
+    else
+        WriteOut(ProbeResultsAsTable(results, views, line.timeoutSeconds) + OtherViewNote(views) + "\n" +
+                 std::to_string(loading) + " of " + std::to_string(results.size()) + " drivers load.\n");
+    return unknown.empty() && loading == results.size() ? ExitCode::Done : ExitCode::NotDone;
+}
+
 std::vector<ProbeTarget> SelectProbeTargets(const std::vector<DriverRecord>& records,
                                             const std::vector<std::string>& names, std::vector<std::string>& unknown)
 {
@@ -94,7 +108,7 @@ std::vector<ProbeTarget> SelectProbeTargets(const std::vector<DriverRecord>& rec
     for (const std::string& name : names) {
         bool found = false;
         for (const DriverRecord& record : records)
-            if (record.health != Health::NotADriver && SameName(record.name, name)) {
+            if (record.health != Health::NotADriver && SameDriverName(WideFromUtf8(record.name), WideFromUtf8(name))) {
                 targets.push_back(TargetOf(record));
                 found = true;
             }
@@ -116,7 +130,7 @@ std::string ProbeResultsAsJson(const std::vector<ProbeResult>& results)
             {"clsid", ValueOrNull(target.clsid)},
             {"result", ProbeOutcomeWord(result.outcome)},
             {"call", ValueOrNull(result.call)},
-            {"code", result.code ? Json(Hex(*result.code)) : Json(nullptr)},
+            {"code", result.code ? Json(HexCode(*result.code)) : Json(nullptr)},
             {"message", ValueOrNull(result.message)},
             {"module", ValueOrNull(result.module)},
             {"driver_name", ValueOrNull(result.driverName)},

@@ -1,11 +1,16 @@
 // The probe command's front end: which drivers it probes, and its results as a table and as JSON.
 #pragma once
 
+#include "command_line.h"
 #include "driver_records.h"
 #include "probe_runner.h"
 
 #include <string>
 #include <vector>
+
+// Loads the drivers asked for, each in a child of its own, and prints a result per driver and view. NotDone when any
+// does not load or a name is no driver's; a location that cannot be read stops it as it stops list.
+ExitCode Probe(const CommandLine& line, const std::vector<RegistryView>& views);
 
 // Without names, every driver of the active location; with names, the drivers of either location whose name
 // matches one of them in any letter case, as hide and restore match names. A name no driver has goes to `unknown`.

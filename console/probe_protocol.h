@@ -2,6 +2,9 @@
 // line written before the next call so that the last one names where the child stopped.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 // The child's own mode of the console program: its arguments are the pipe's handle and the class id.
 constexpr wchar_t kProbeChildMode[] = L"--probe-child";
 
@@ -23,3 +26,11 @@ constexpr char kLineCrash[] = "crash";
 // The last call of a child that went through every call: once it is reported, the child ends itself.
 constexpr char kCallExitProcess[] = "ExitProcess";
 constexpr char kCallCoCreateInstance[] = "CoCreateInstance";
+
+// A code as the pipe and the results write it: "0x" and eight upper-case hex digits.
+inline std::string HexCode(unsigned long code)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", code);
+    return text;
+}

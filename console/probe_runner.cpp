@@ -2,11 +2,13 @@
 // reported into a result. Nothing of the child is trusted but its lines; its exit code only says how it ended.
 #include "probe_runner.h"
 
+#include "argument_quoting.h"
 #include "console_text.h"
+#include "exit_code.h"
 #include "probe_protocol.h"
 #include "program_name.h"
-#include "scoped_handle.h"
 #include "system_error_text.h"
+#include "unique_handle.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -80,17 +82,15 @@ std::string WhyNot(const char* what)
 }
 
 // A job that ends every process in it once its last handle is closed, whatever the processes do.
-HANDLE KillingJob()
+KernelHandle KillingJob()
 {
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (!job)
-        return nullptr;
+    KernelHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job.IsOpen())
+        return job;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
-        CloseHandle(job);
-        return nullptr;
-    }
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        job.Close();
     return job;
 }
 
@@ -98,42 +98,44 @@ HANDLE KillingJob()
 ChildRun RunChild(const std::wstring& program, const std::wstring& clsid, DWORD timeoutMs)
 {
     ChildRun run;
-    ScopedHandle job(KillingJob());
+    const KernelHandle job = KillingJob();
     if (!job.IsOpen()) {
         run.failure = WhyNot("CreateJobObject");
         return run;
     }
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, kPipeSize)) {
+    KernelHandle pipeRead;
+    KernelHandle pipeWrite;
+    if (!CreatePipe(pipeRead.Receive(), pipeWrite.Receive(), &inherit, kPipeSize)) {
         run.failure = WhyNot("CreatePipe");
         return run;
     }
-    ScopedHandle pipeRead(readEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    ScopedHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                 OPEN_EXISTING, 0, nullptr));
-    PROCESS_INFORMATION info = {};
-    {
-        // Closed once the child has its copy, so that the pipe ends when the child's side does.
-        ScopedHandle pipeWrite(writeEnd);
-        std::wstring commandLine = L"\"" + program + L"\" " + kProbeChildMode + L" " +
-                                   std::to_wstring(reinterpret_cast<uintptr_t>(writeEnd)) + L" " + clsid;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = nul.Get();
-        startup.hStdOutput = nul.Get();
-        startup.hStdError = nul.Get();
-        if (!nul.IsOpen() || !CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                             CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
-            run.failure = WhyNot("CreateProcess");
-            return run;
-        }
+    SetHandleInformation(pipeRead.Get(), HANDLE_FLAG_INHERIT, 0);
+    const KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       &inherit, OPEN_EXISTING, 0, nullptr));
+    if (!nul.IsOpen()) {
+        run.failure = WhyNot("CreateFile(NUL)");
+        return run;
     }
-    ScopedHandle process(info.hProcess);
-    ScopedHandle thread(info.hThread);
+    std::wstring commandLine = QuoteArgument(program) + L" " + kProbeChildMode + L" " +
+                               std::to_wstring(reinterpret_cast<uintptr_t>(pipeWrite.Get())) + L" " +
+                               QuoteArgument(clsid);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul.Get();
+    startup.hStdOutput = nul.Get();
+    startup.hStdError = nul.Get();
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &info)) {
+        run.failure = WhyNot("CreateProcess");
+        return run;
+    }
+    // Closed once the child has its copy, so that the pipe ends when the child's side does.
+    pipeWrite.Close();
+    const KernelHandle process(info.hProcess);
+    const KernelHandle thread(info.hThread);
     if (!AssignProcessToJobObject(job.Get(), process.Get())) {
         run.failure = WhyNot("AssignProcessToJobObject");
         TerminateProcess(process.Get(), 1);
@@ -219,7 +221,7 @@ ProbeResult Interpret(const ProbeTarget& target, const ChildRun& run)
         result.outcome = ProbeOutcome::Hangs;
         return result;
     }
-    if (*result.call == kCallExitProcess && run.exitCode == 0) {
+    if (*result.call == kCallExitProcess && run.exitCode == static_cast<DWORD>(ExitCode::Done)) {
         result.outcome = initFailed ? ProbeOutcome::InitFailed : ProbeOutcome::Loads;
         result.call = std::nullopt;
         return result;

@@ -1,28 +1,12 @@
-// Moving whole entry trees between the locations, keeping the lists in step, and saying what was not done.
+// Moving whole entry trees between the locations.
 #include "driver_moves.h"
 
-#include "list_redraw.h"
-#include "move_report.h"
 #include "registry_calls.h"
 #include "tree_copy.h"
 
 #include <string>
 
-const MoveDirection kHideDirection = {
-    kActiveLocation, kHiddenLocation,
-    "Select one ore more devices in the \"Active Devices\" list before hitting the \">>\" button.\n"
-    "Hit the \"Help\" button for further information on how to use this utility."};
-const MoveDirection kRestoreDirection = {
-    kHiddenLocation, kActiveLocation,
-    "Select one ore more devices in the \"Disabled Devices\" list before hitting the \"<<\" button.\n"
-    "Hit the \"Help\" button for further information on how to use this utility."};
-
 namespace {
-
-// Room for the longest name the store lists, 254 characters of up to three bytes each, and more.
-constexpr int kListTextBufferSize = 1024;
-
-constexpr char kCouldNotOpen[] = "Could not open registry keys!";
 
 // The list's text is in the code page the A calls use; the tree copy names keys in UTF-16.
 bool Widen(const char* name, WideText& wide)
@@ -64,8 +48,7 @@ LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view)
 {
     const LONG activeOpened = OpenLocation(kActiveLocationPath, KEY_ALL_ACCESS | view, active);
     // Tried even when the active location failed: a move command always brings the hidden location into being.
-    const LONG hiddenOpened = registryCalls.createKeyEx(HKEY_LOCAL_MACHINE, kHiddenLocationPath, 0, nullptr, 0,
-                                                        KEY_ALL_ACCESS | view, nullptr, hidden.Receive(), nullptr);
+    const LONG hiddenOpened = hidden.Create(HKEY_LOCAL_MACHINE, kHiddenLocationPath, KEY_ALL_ACCESS | view);
     if (activeOpened == ERROR_SUCCESS && hiddenOpened == ERROR_SUCCESS)
         return ERROR_SUCCESS;
     active.Close();
@@ -119,80 +102,4 @@ MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM vi
         CopyTree(copy.Get(), rebuilt.Get(), view) != ERROR_SUCCESS)
         return {MoveResult::Moved, ERROR_SUCCESS};
     return TakeBackCopy(destination, name, copy.Get(), rc);
-}
-
-namespace {
-
-// The walk over a list's items, with both lists' redrawing paused; true when at least one item was selected.
-bool MoveSelectedItems(HKEY source, HKEY destination, HWND sourceList, HWND destinationList, MoveReport& report)
-{
-    ListRedrawPaused sourcePaused(sourceList);
-    ListRedrawPaused destinationPaused(destinationList);
-    const LRESULT count = SendMessageA(sourceList, LB_GETCOUNT, 0, 0);
-    bool anySelected = false;
-    // Downwards, so deleting a moved item leaves the indices still to visit valid.
-    for (LRESULT index = count - 1; index >= 0; --index) {
-        if (SendMessageA(sourceList, LB_GETSEL, index, 0) <= 0)
-            continue;
-        // Counted before anything is tried, so a selected item that fails to move does not read as "nothing selected".
-        anySelected = true;
-        // LB_GETTEXT takes no buffer size: an item too long for the buffer is skipped rather than read past its end.
-        const LRESULT length = SendMessageA(sourceList, LB_GETTEXTLEN, index, 0);
-        if (length == LB_ERR || length >= kListTextBufferSize)
-            continue;
-        char text[kListTextBufferSize] = {};
-        if (SendMessageA(sourceList, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text)) == LB_ERR)
-            continue;
-        const MoveOutcome outcome = MoveEntry(source, destination, text);
-        report.Add(text, outcome);
-        if (outcome.result == MoveResult::Moved || outcome.result == MoveResult::LeftInBoth)
-            SendMessageA(destinationList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        if (outcome.result == MoveResult::Moved)
-            SendMessageA(sourceList, LB_DELETESTRING, index, 0);
-    }
-    return anySelected;
-}
-
-// True when at least one item of the source list was selected.
-bool MoveSelectedBetween(HKEY source, HKEY destination, HWND dialog, const MoveDirection& direction)
-{
-    HWND sourceList = GetDlgItem(dialog, direction.source.listId);
-    if (SendMessageA(sourceList, LB_GETCOUNT, 0, 0) <= 0)
-        return false;
-    MoveReport report;
-    // Looked up once: under Wine each look-up asks the server for the dialog's children, dearer than the list's work.
-    HWND destinationList = GetDlgItem(dialog, direction.destination.listId);
-    const bool anySelected = MoveSelectedItems(source, destination, sourceList, destinationList, report);
-    // Only now, with the lists painting again: a box must not stand over lists that do not.
-    report.Show(direction.destination.path);
-    return anySelected;
-}
-
-}  // namespace
-
-void MoveSelected(const MoveDirection& direction, HWND dialog)
-{
-    RegistryKey active;
-    RegistryKey hidden;
-    if (OpenLocations(active, hidden) != ERROR_SUCCESS) {
-        ShowStoreMessage(kCouldNotOpen);
-        return;
-    }
-    const bool hides = &direction.source == &kActiveLocation;
-    HKEY source = hides ? active.Get() : hidden.Get();
-    HKEY destination = hides ? hidden.Get() : active.Get();
-    if (!MoveSelectedBetween(source, destination, dialog, direction))
-        ShowStoreMessage(direction.nothingSelected);
-    active.Close();
-    hidden.Close();
-}
-
-void HideSelected(HWND dialog)
-{
-    MoveSelected(kHideDirection, dialog);
-}
-
-void RestoreSelected(HWND dialog)
-{
-    MoveSelected(kRestoreDirection, dialog);
 }

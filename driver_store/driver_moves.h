@@ -1,4 +1,4 @@
-// Moving driver entries between the active and the hidden location: the ">>" and "<<" commands.
+// Moving a driver entry between the active and the hidden location, whole or not at all.
 #pragma once
 
 #include "driver_entries.h"
@@ -22,22 +22,9 @@ struct MoveOutcome {
     LONG error;  // the code of the call that kept the entry from moving (Failed, LeftInBoth), else ERROR_SUCCESS
 };
 
-// One move command: where it takes entries from, where it puts them, and what it says when nothing was selected.
-struct MoveDirection {
-    const DriverLocation& source;
-    const DriverLocation& destination;
-    const char* nothingSelected;
-};
-extern const MoveDirection kHideDirection;
-extern const MoveDirection kRestoreDirection;
-
 // Opens the active location and opens or creates the hidden one, with full access and `view`; on failure neither
 // stays open. Returns the first failing call's code.
-LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view = 0);
+[[nodiscard]] LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view = 0);
 // Moves source\name to destination\name, keeping class names and security. `view` is OR-ed into every open and
 // create the move makes itself; the shell's delete makes its own, so a 32-bit process must not move the other view.
 MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM view = 0);
-// The command of one direction on the dialog's lists: moves the selected items and says what was not done.
-void MoveSelected(const MoveDirection& direction, HWND dialog);
-void HideSelected(HWND dialog);
-void RestoreSelected(HWND dialog);

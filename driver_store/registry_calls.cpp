@@ -2,7 +2,8 @@
 #include "registry_calls.h"
 
 RegistryCalls registryCalls = {
-    RegOpenKeyExA,    RegOpenKeyExW,     RegCreateKeyExA, RegCreateKeyExW, RegQueryInfoKeyA, RegQueryInfoKeyW,
-    RegEnumKeyExA,    RegEnumKeyExW,     RegEnumValueA,   RegEnumValueW,   RegSetValueExW,   RegGetKeySecurity,
-    RegSetKeySecurity, SHDeleteKeyA,     RegDeleteValueA, RegCloseKey,
+    RegOpenKeyExA,     RegOpenKeyExW,  RegCreateKeyExA,  RegCreateKeyExW,  RegQueryInfoKeyA,
+    RegQueryInfoKeyW,  RegEnumKeyExA,  RegEnumKeyExW,    RegEnumValueA,    RegEnumValueW,
+    RegQueryValueExA,  RegSetValueExW, RegGetKeySecurity, RegSetKeySecurity, SHDeleteKeyA,
+    RegDeleteValueA,   RegCloseKey,
 };

@@ -1,4 +1,4 @@
-// The registry calls of the driver store, reached through one table so a test can make any call fail.
+// Every registry call of both programs, reached through one table so a test can make any call fail.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,7 @@ struct RegistryCalls {
     decltype(&RegEnumKeyExW) enumKeyExW;
     decltype(&RegEnumValueA) enumValue;
     decltype(&RegEnumValueW) enumValueW;
+    decltype(&RegQueryValueExA) queryValueEx;
     decltype(&RegSetValueExW) setValueExW;
     decltype(&RegGetKeySecurity) getKeySecurity;
     decltype(&RegSetKeySecurity) setKeySecurity;

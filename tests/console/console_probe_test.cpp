@@ -2,6 +2,7 @@
 // view's architecture, its result word and call read back from the JSON; the timeout, and no process left behind.
 #include "console_fixture.h"
 #include "host_path.h"
+#include "unique_handle.h"
 
 #include <nlohmann/json.hpp>
 #include <tlhelp32.h>
@@ -61,16 +62,15 @@ std::vector<json> ParseResults(const ConsoleRun& run)
 // The processes of the probe and of what its drivers start, by their file names.
 int ProbeProcessesRunning()
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    const KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.IsOpen())
         return -1;
     int count = 0;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
         for (const char* name : {"quimble64.exe", "quimble.exe", "rundll32.exe"})
             count += lstrcmpiA(entry.szExeFile, name) == 0;
-    CloseHandle(snapshot);
     return count;
 }
 
@@ -123,8 +123,9 @@ TEST_F(ConsoleProbeTest, EachBehaviourGivesItsResultWordWithTheCallAndTheRunGoes
         const json facts = {result["driver_name"], result["driver_version"],   result["inputs"],
                             result["outputs"],     result["buffer_min"],       result["buffer_max"],
                             result["buffer_preferred"], result["buffer_granularity"], result["sample_rate"]};
-        const json expected = initialised ? json{"Quimble Test Driver (64-bit)", 7, 2, 2, 64, 1024, 256, 64, 48000.0}
-                                          : json{Null(), Null(), Null(), Null(), Null(), Null(), Null(), Null(), Null()};
+        const json expected = initialised
+                                  ? json{"Quimble Test Driver (64-bit)", 7, 2, 2, 64, 1024, 256, 64, 48000.0}
+                                  : json{Null(), Null(), Null(), Null(), Null(), Null(), Null(), Null(), Null()};
         EXPECT_EQ(expected, facts);
     }
     EXPECT_EQ(0, ProbeProcessesRunning()) << "a process of the probe outlived it";
@@ -133,7 +134,8 @@ TEST_F(ConsoleProbeTest, EachBehaviourGivesItsResultWordWithTheCallAndTheRunGoes
 TEST_F(ConsoleProbeTest, AHangIsEndedWithEverythingItStartedWithinTheTimeout)
 {
     const TestDriver& hang = TestDrivers()[3];
-    Driver(View64(), View64().active, hang.name, kFirstClsid, "", REG_SZ, DriverDll(QUIMBLE_TEST_DRIVER_DIR, hang.name));
+    Driver(View64(), View64().active, hang.name, kFirstClsid, "", REG_SZ,
+           DriverDll(QUIMBLE_TEST_DRIVER_DIR, hang.name));
     const auto start = std::chrono::steady_clock::now();
     const ConsoleRun run = Run({"probe", "--timeout", "4"});
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

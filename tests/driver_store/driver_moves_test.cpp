@@ -1,5 +1,5 @@
 // The ">>" and "<<" commands on the real registry and real list boxes: what moves, what the lists show, what is said.
-#include "driver_moves.h"
+#include "driver_lists.h"
 #include "key_looks.h"
 #include "registry_key.h"
 #include "store_bench.h"

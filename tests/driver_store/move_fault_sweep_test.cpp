@@ -1,6 +1,6 @@
 // A hide and a restore with each of their registry calls failing in turn, or cut short before any of them: no driver
 // entry may be lost or half-copied, no remains may be left behind, and what did not move is named with its reason.
-#include "driver_moves.h"
+#include "driver_lists.h"
 #include "fault_sweep.h"
 #include "registry_faults.h"
 

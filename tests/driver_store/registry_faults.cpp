@@ -160,6 +160,13 @@ LSTATUS WINAPI EnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, 
     return RegEnumValueW(key, index, name, nameSize, reserved, type, data, dataSize);
 }
 
+LSTATUS WINAPI QueryValueEx(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    if (current->Fails("RegQueryValueExA", key))
+        return ERROR_ACCESS_DENIED;
+    return RegQueryValueExA(key, name, reserved, type, data, size);
+}
+
 LSTATUS WINAPI SetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
     if (current->Fails("RegSetValueExW", key))
@@ -248,10 +255,10 @@ std::string Describe(const FaultPoint& point)
 RegistryFaults::RegistryFaults() : previous_(registryCalls), outer_(current)
 {
     current = this;
-    registryCalls = RegistryCalls{OpenKeyEx,     OpenKeyExW,     CreateKeyEx,    CreateKeyExW, QueryInfoKey,
-                                  QueryInfoKeyW, EnumKeyEx,      EnumKeyExW,     EnumValue,    EnumValueW,
-                                  SetValueExW,   GetKeySecurity, SetKeySecurity, DeleteKey,    DeleteValue,
-                                  CloseKey};
+    registryCalls = RegistryCalls{OpenKeyEx,    OpenKeyExW,     CreateKeyEx,    CreateKeyExW, QueryInfoKey,
+                                  QueryInfoKeyW, EnumKeyEx,     EnumKeyExW,     EnumValue,    EnumValueW,
+                                  QueryValueEx, SetValueExW,    GetKeySecurity, SetKeySecurity, DeleteKey,
+                                  DeleteValue,  CloseKey};
 }
 
 RegistryFaults::~RegistryFaults()
@@ -325,6 +332,8 @@ std::string RegistryFaults::PathOf(HKEY key, const std::string& subkeyName) cons
         path = known->second;
     else if (key == HKEY_LOCAL_MACHINE)
         path = "hklm";
+    else if (key == HKEY_CLASSES_ROOT)
+        path = "hkcr";
     else  // a key the test opened itself: its handle is all there is to go by
         path = std::to_string(reinterpret_cast<UINT_PTR>(key));
     if (!subkeyName.empty())
