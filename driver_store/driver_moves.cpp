@@ -19,8 +19,9 @@ bool Widen(const char* name, WideText& wide)
     return true;
 }
 
-// Takes the "CLSID" value off an entry, so that what remains of it is no registration. SHDeleteKeyA removes a key's
-// own values last: without this a delete cut short would leave a registration on an incomplete tree.
+// Takes the "CLSID" value off an entry, so that what remains of it is no registration. The registry finds the value
+// whatever its letter case. A delete removes keys from the bottom up: without this one cut short would leave a
+// registration on an incomplete tree.
 LONG Unregister(HKEY entry)
 {
     const LONG rc = registryCalls.deleteValue(entry, kRegistrationValue);
@@ -29,11 +30,12 @@ LONG Unregister(HKEY entry)
 
 // Undoes a complete copy, the source being whole and registered: the copy is unregistered first, so remains of a
 // delete that stops half-way are no registration; if that fails, the copy stays whole beside the source.
-MoveOutcome TakeBackCopy(HKEY destination, const char* name, HKEY copy, LONG error)
+MoveOutcome TakeBackCopy(HKEY destination, const wchar_t* name, HKEY copy, const KeyImage& image, LONG error,
+                         REGSAM view)
 {
     if (Unregister(copy) != ERROR_SUCCESS)
         return {MoveResult::LeftInBoth, error};
-    registryCalls.deleteKey(destination, name);
+    DeleteTree(destination, name, image, view);
     return {MoveResult::Failed, error};
 }
 
@@ -61,18 +63,21 @@ MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM vi
     WideText wideName;
     if (!Widen(name, wideName))
         return FailedWith(ERROR_NO_UNICODE_TRANSLATION);
-    // Opened once, to copy from and to unregister: every call that finds the entry by its name opens it again.
+    // Opened once, as itself (an entry that is a link is seen as one), to copy from and to unregister: every call
+    // that finds the entry by its name opens it again.
     RegistryKey entry;
-    LONG rc = registryCalls.openKeyEx(source, name, 0, KEY_READ | KEY_SET_VALUE | view, entry.Receive());
+    LONG rc = registryCalls.openKeyExW(source, wideName.data(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE | view,
+                                       entry.Receive());
     if (rc != ERROR_SUCCESS)
         return FailedWith(rc);
-    WideText className;
-    rc = ReadClassName(entry.Get(), className);
+    // Read whole before anything is written: an entry that could not be written back as it is stays untouched.
+    KeyImage image;
+    rc = ReadKeyImage(entry.Get(), view, image);
     if (rc != ERROR_SUCCESS)
         return FailedWith(rc);
     RegistryKey copy;
     DWORD disposition = 0;
-    rc = CreateKeyWithClass(destination, wideName.data(), className, view, copy, &disposition);
+    rc = CreateKeyWithClass(destination, wideName.data(), image.className, view, copy, &disposition);
     if (rc != ERROR_SUCCESS)
         return FailedWith(rc);
     // Copying into a subkey that was already there would merge two registrations into one.
@@ -81,25 +86,25 @@ MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM vi
         return {device ? MoveResult::NameTakenByDevice : MoveResult::NameTakenByOtherKey, ERROR_SUCCESS};
     }
 
-    rc = CopyTree(entry.Get(), copy.Get(), view);
+    rc = WriteKeyImage(image, copy.Get(), view);
     if (rc != ERROR_SUCCESS) {
         // What the copy made is no registration yet, and goes again; the source is untouched.
-        registryCalls.deleteKey(destination, name);
+        DeleteTree(destination, wideName.data(), image, view);
         return FailedWith(rc);
     }
 
     rc = Unregister(entry.Get());
     if (rc != ERROR_SUCCESS)
-        return TakeBackCopy(destination, name, copy.Get(), rc);
+        return TakeBackCopy(destination, wideName.data(), copy.Get(), image, rc, view);
     entry.Close();
-    rc = registryCalls.deleteKey(source, name);
+    rc = DeleteTree(source, wideName.data(), image, view);
     if (rc == ERROR_SUCCESS)
         return {MoveResult::Moved, ERROR_SUCCESS};
-    // The delete may have taken part of the source already: it is rebuilt from the copy before the copy goes. A
-    // rebuild cut short is no registration, so the copy is then the one registration.
+    // The delete may have taken part of the source already: it is rebuilt from what was read before the copy goes.
+    // A rebuild cut short is no registration, so the copy is then the one registration.
     RegistryKey rebuilt;
-    if (CreateKeyWithClass(source, wideName.data(), className, view, rebuilt, nullptr) != ERROR_SUCCESS ||
-        CopyTree(copy.Get(), rebuilt.Get(), view) != ERROR_SUCCESS)
+    if (CreateKeyWithClass(source, wideName.data(), image.className, view, rebuilt, nullptr) != ERROR_SUCCESS ||
+        WriteKeyImage(image, rebuilt.Get(), view) != ERROR_SUCCESS)
         return {MoveResult::Moved, ERROR_SUCCESS};
-    return TakeBackCopy(destination, name, copy.Get(), rc);
+    return TakeBackCopy(destination, wideName.data(), copy.Get(), image, rc, view);
 }

@@ -19,12 +19,15 @@ enum class MoveResult {
 
 struct MoveOutcome {
     MoveResult result;
-    LONG error;  // the code of the call that kept the entry from moving (Failed, LeftInBoth), else ERROR_SUCCESS
+    // The code of the call that kept the entry from moving (Failed, LeftInBoth), or the store's own reason for not
+    // moving it (kNameCutShortError, kRegistryLinkError: see system_error_text.h), else ERROR_SUCCESS.
+    LONG error;
 };
 
 // Opens the active location and opens or creates the hidden one, with full access and `view`; on failure neither
 // stays open. Returns the first failing call's code.
 [[nodiscard]] LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view = 0);
 // Moves source\name to destination\name, keeping class names and security. `view` is OR-ed into every open and
-// create the move makes itself; the shell's delete makes its own, so a 32-bit process must not move the other view.
+// create. An entry holding a registry link or a name with a NUL in it is left as it is (Failed, with the store's own
+// code for the reason), and no link is ever followed, neither by the copy nor by a delete.
 MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM view = 0);

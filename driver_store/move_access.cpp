@@ -13,7 +13,9 @@ LONG CheckTree(const RegistryKey& parent, const std::string& name, REGSAM access
                std::string& failedAt)
 {
     RegistryKey key;
-    LONG rc = parent.OpenSubkey(name.c_str(), access, key);
+    // A link is opened as itself, never through to its target outside the entry: the move refuses an entry holding
+    // one, and that is its own report, not a denial.
+    LONG rc = parent.OpenSubkey(name.c_str(), access, key, REG_OPTION_OPEN_LINK);
     std::vector<std::string> subkeys;
     if (rc == ERROR_SUCCESS)
         rc = ReadSubkeyNames(key.Get(), subkeys);

@@ -15,10 +15,10 @@ void RegistryKeyTraits::Close(HKEY key)
     registryCalls.closeKey(key);
 }
 
-LONG RegistryKey::Open(HKEY parent, const char* name, REGSAM access)
+LONG RegistryKey::Open(HKEY parent, const char* name, REGSAM access, DWORD options)
 {
     view_ = access & kViewFlags;
-    return registryCalls.openKeyEx(parent, name, 0, access, Receive());
+    return registryCalls.openKeyEx(parent, name, options, access, Receive());
 }
 
 LONG RegistryKey::Create(HKEY parent, const char* name, REGSAM access, DWORD* disposition)
@@ -27,7 +27,7 @@ LONG RegistryKey::Create(HKEY parent, const char* name, REGSAM access, DWORD* di
     return registryCalls.createKeyEx(parent, name, 0, nullptr, 0, access, nullptr, Receive(), disposition);
 }
 
-LONG RegistryKey::OpenSubkey(const char* name, REGSAM access, RegistryKey& subkey) const
+LONG RegistryKey::OpenSubkey(const char* name, REGSAM access, RegistryKey& subkey, DWORD options) const
 {
-    return subkey.Open(Get(), name, access | view_);
+    return subkey.Open(Get(), name, access | view_, options);
 }

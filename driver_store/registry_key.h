@@ -20,12 +20,13 @@ public:
     explicit RegistryKey(HKEY key) : UniqueHandle(key) {}
 
     REGSAM View() const { return view_; }
-    // Opens parent\name with `access`, whose view flag the key keeps. Returns the registry's code.
-    [[nodiscard]] LONG Open(HKEY parent, const char* name, REGSAM access);
+    // Opens parent\name with `access`, whose view flag the key keeps, and the open call's `options`
+    // (REG_OPTION_OPEN_LINK to open a link key itself). Returns the registry's code.
+    [[nodiscard]] LONG Open(HKEY parent, const char* name, REGSAM access, DWORD options = 0);
     // Opens or creates parent\name with `access`, as Open does.
     [[nodiscard]] LONG Create(HKEY parent, const char* name, REGSAM access, DWORD* disposition = nullptr);
     // Opens this key's subkey in this key's view.
-    [[nodiscard]] LONG OpenSubkey(const char* name, REGSAM access, RegistryKey& subkey) const;
+    [[nodiscard]] LONG OpenSubkey(const char* name, REGSAM access, RegistryKey& subkey, DWORD options = 0) const;
 
 private:
     REGSAM view_ = 0;

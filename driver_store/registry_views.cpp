@@ -18,8 +18,8 @@ std::vector<RegistryView> ServedViews()
 #ifdef _WIN64
     return {OwnView(), {32, KEY_WOW64_32KEY, true}};
 #else
-    // A 32-bit process serves its own view only: the shell's copy and delete open subkeys without a view flag, so
-    // a move in the other view would reach keys of this one.
+    // A 32-bit process serves its own view only: the file system redirects its System32 to SysWOW64, so it would
+    // check the 64-bit view's servers in the wrong folder. quimble64.exe serves both.
     return {OwnView()};
 #endif
 }

@@ -15,6 +15,10 @@ std::string SystemWordsFor(LONG code)
 
 std::string SystemErrorText(LONG code)
 {
+    if (code == kNameCutShortError)
+        return "it holds a value, key or class name with a NUL character in it, which could not be written back whole";
+    if (code == kRegistryLinkError)
+        return "it holds a registry link, a key that stands for another key, which a move would not keep";
     const std::string line = SystemWordsFor(code);
     return line.empty() ? "error " + std::to_string(code) : line;
 }
