@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr unsigned kLongestTimeout = 600;
+
 const CommandRow* FindCommand(const std::string& name)
 {
     for (const CommandRow& command : CommandTable())
@@ -31,6 +33,21 @@ bool ParseView(const char* text, int& view)
     return true;
 }
 
+// Whole seconds from 1 to 600, in plain digits.
+bool ParseTimeout(const char* text, unsigned& seconds)
+{
+    unsigned value = 0;
+    for (const char* digit = text; *digit; ++digit) {
+        if (*digit < '0' || *digit > '9' || value > kLongestTimeout)
+            return false;
+        value = value * 10 + static_cast<unsigned>(*digit - '0');
+    }
+    if (!*text || value < 1 || value > kLongestTimeout)
+        return false;
+    seconds = value;
+    return true;
+}
+
 // The option that getopt_long could not take, as the user typed it.
 std::string UnknownOption(char* const* argv)
 {
@@ -42,17 +59,16 @@ std::string UnknownOption(char* const* argv)
 // The options of one command, the command being argv[0]; the other arguments are its names, in their order.
 bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLine& line, std::string& error)
 {
-    // list and check take --json; hide and restore do not, so getopt_long refuses it for them.
-    const option withJson[] = {
+    // Only the options the command takes: getopt_long refuses the others.
+    std::vector<option> options = {
         {"view", required_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
-        {"json", no_argument, nullptr, 'j'},
-        {nullptr, 0, nullptr, 0},
     };
-    const option* options = withJson;
-    option withoutJson[] = {withJson[0], withJson[1], withJson[3]};
-    if (!command.takesJson)
-        options = withoutJson;
+    if (command.takesJson)
+        options.push_back({"json", no_argument, nullptr, 'j'});
+    if (command.takesTimeout)
+        options.push_back({"timeout", required_argument, nullptr, 't'});
+    options.push_back({nullptr, 0, nullptr, 0});
 
     // 0 starts the parser afresh; errors are reported here, not printed by the parser. The leading "-" hands every
     // name over in its place (as option 1), which keeps options anywhere on the line even where POSIXLY_CORRECT
@@ -61,7 +77,7 @@ bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLi
     opterr = 0;
     const int argc = static_cast<int>(argv.size());
     std::vector<std::string> names;
-    for (int option; (option = getopt_long(argc, argv.data(), "-:h", options, nullptr)) != -1;) {
+    for (int option; (option = getopt_long(argc, argv.data(), "-:h", options.data(), nullptr)) != -1;) {
         switch (option) {
         case 1:
             names.push_back(optarg);
@@ -74,6 +90,12 @@ bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLi
             break;
         case 'j':
             line.json = true;
+            break;
+        case 't':
+            if (!ParseTimeout(optarg, line.timeoutSeconds)) {
+                error = std::string("--timeout takes whole seconds from 1 to 600, not \"") + optarg + "\"";
+                return false;
+            }
             break;
         case 'h':
             line.action = Action::Help;
@@ -89,7 +111,7 @@ bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLi
     // After "--" the rest are names, whatever they look like.
     names.insert(names.end(), argv.begin() + optind, argv.end());
     line.names = names;
-    if (command.takesNames && line.names.empty()) {
+    if (command.needsNames && line.names.empty()) {
         error = std::string(command.name) + " needs the name of at least one driver";
         return false;
     }
@@ -148,7 +170,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
 // clang-format off
 constexpr char kHelpStart[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT
-    ": lists, checks, hides and restores ASIO drivers from the command line.\n"
+    ": lists, checks, probes, hides and restores ASIO drivers from the command line.\n"
     "\n"
     "Usage:\n";
 constexpr char kHelpEnd[] =
@@ -156,12 +178,16 @@ constexpr char kHelpEnd[] =
     "Options:\n"
     "  --view 32|64  only this registry view\n"
     "  --json        one JSON array with an object per subkey: view, location, name, clsid, description,\n"
-    "                server, health\n"
+    "                server, health (probe: view, location, name, clsid, result, call, code, message, module,\n"
+    "                driver_name, driver_version, inputs, outputs, buffer_min, buffer_max, buffer_preferred,\n"
+    "                buffer_granularity, sample_rate)\n"
+    "  --timeout S   probe: how long one driver may take, 1 to 600 seconds (default 10)\n"
     "\n"
     QUIMBLE_VIEWS_SERVED
     "\n"
-    "Exit codes: 0 everything asked was done; 1 a name was not moved, or check found a driver that would not\n"
-    "load; 2 usage error; 3 access denied (hide and restore need an elevated prompt: Run as administrator).\n";
+    "Exit codes: 0 everything asked was done; 1 a name was not moved, check found a driver that would not\n"
+    "load, or probe found one that does not load; 2 usage error; 3 access denied (hide and restore need an\n"
+    "elevated prompt: Run as administrator).\n";
 #ifdef _WIN64
 constexpr char kVersionLine[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT " (ASIO Quimble command line, 64-bit edition, both registry views)\n";

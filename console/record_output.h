@@ -21,3 +21,10 @@ std::string RecordsAsJson(const std::vector<DriverRecord>& records);
 // For each view, a heading that names its two locations as the registry editor shows them, then a row per record
 // under column headings; a view without records says so.
 std::string RecordsAsTable(const std::vector<DriverRecord>& records, const std::vector<RegistryView>& views);
+
+// The tables' parts that other commands' tables share: the word of a location, a view's heading line, and rows
+// aligned in columns as wide as their widest cell, two spaces apart, the first row being the column headings.
+const char* LocationWord(bool hidden);
+std::string ViewHeading(const RegistryView& view);
+using TableRow = std::vector<std::string>;
+std::string AlignedRows(const std::vector<TableRow>& rows);
