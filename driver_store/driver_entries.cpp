@@ -24,13 +24,12 @@ struct KeyCounts {
     DWORD values = 0;
 };
 
-// A key whose information cannot be read counts as empty. A class name too long for the buffer is the one
-// failure that still fills the counts (ERROR_MORE_DATA), and they are used then.
-KeyCounts QueryKeyCounts(HKEY key)
+// A key whose information cannot be read counts as empty, and the call's code is returned. A class name too long
+// for the buffer is the one failure that still fills the counts (ERROR_MORE_DATA), and they are used then.
+LONG QueryKeyCounts(HKEY key, KeyCounts& counts)
 {
     char className[kClassBufferSize] = {};
     DWORD classSize = kClassBufferSize;
-    KeyCounts counts;
     DWORD maxSubkeyNameSize = 0;
     DWORD maxClassSize = 0;
     DWORD maxValueNameSize = 0;
@@ -40,9 +39,10 @@ KeyCounts QueryKeyCounts(HKEY key)
     const LONG rc = registryCalls.queryInfoKey(key, className, &classSize, nullptr, &counts.subkeys, &maxSubkeyNameSize,
                                                &maxClassSize, &counts.values, &maxValueNameSize, &maxValueSize,
                                                &securityDescriptorSize, &lastWrite);
-    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
-        return KeyCounts();
-    return counts;
+    if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA)
+        return ERROR_SUCCESS;
+    counts = KeyCounts();
+    return rc;
 }
 
 // Where the system ignores the programs' UTF-8 code page, a name outside the ANSI code page comes back converted
@@ -99,28 +99,41 @@ bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName, 
     RegistryKey subkey;
     if (registryCalls.openKeyEx(parent, subkeyName, 0, KEY_READ | view, subkey.Receive()) != ERROR_SUCCESS)
         return false;
-
-    const DWORD valueCount = QueryKeyCounts(subkey.Get()).values;
-    char name[kValueNameBufferSize];
     bool found = false;
-    for (DWORD index = 0; index < valueCount; ++index) {
+    // Listing takes a value it cannot read for one that is not there.
+    FindValue(subkey.Get(), valueName, found);
+    return found;
+}
+
+LONG FindValue(HKEY key, const char* valueName, bool& found)
+{
+    found = false;
+    KeyCounts counts;
+    LONG failure = QueryKeyCounts(key, counts);
+    char name[kValueNameBufferSize];
+    for (DWORD index = 0; index < counts.values; ++index) {
         DWORD nameSize = kValueNameSize;
         name[0] = '\0';
-        const LONG rc =
-            registryCalls.enumValue(subkey.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
-        if (rc != ERROR_SUCCESS)
+        const LONG rc = registryCalls.enumValue(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+        // An index gone meanwhile is no failure; any other is, and the walk goes on to find the value all the same.
+        if (rc != ERROR_SUCCESS) {
+            if (rc != ERROR_NO_MORE_ITEMS && failure == ERROR_SUCCESS)
+                failure = rc;
             continue;
+        }
         if (std::strcmp(name, valueName) == 0)
             found = true;
     }
-    return found;
+    return found ? ERROR_SUCCESS : failure;
 }
 
 std::vector<std::string> ListDriverEntries(HKEY location, REGSAM view)
 {
     std::vector<std::string> entries;
-    const DWORD subkeyCount = QueryKeyCounts(location).subkeys;
-    for (DWORD index = 0; index < subkeyCount; ++index) {
+    KeyCounts counts;
+    // A location that cannot be counted lists nothing.
+    QueryKeyCounts(location, counts);
+    for (DWORD index = 0; index < counts.subkeys; ++index) {
         char name[kSubkeyNameBufferSize] = {};
         DWORD nameSize = kSubkeyNameBufferSize;
         FILETIME lastWrite = {};

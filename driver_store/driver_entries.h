@@ -31,6 +31,9 @@ LONG OpenActiveLocationAtStart(RegistryKey& key);
 
 // True when parent\subkeyName holds a value named exactly valueName (case-sensitive).
 bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName, REGSAM view = 0);
+// Whether the open key holds a value named exactly valueName, in `found`. Returns the first failing call's code
+// unless the value was found all the same.
+LONG FindValue(HKEY key, const char* valueName, bool& found);
 // Names of the direct subkeys that hold a "CLSID" value, in the registry's enumeration order. `view` is OR-ed into
 // every open. A name the code page cannot carry whole is left out: acting on it could reach another key.
 std::vector<std::string> ListDriverEntries(HKEY location, REGSAM view = 0);

@@ -2,7 +2,7 @@
 #include "registry_calls.h"
 
 RegistryCalls registryCalls = {
-    RegOpenKeyExA,    RegOpenKeyExW,     RegCreateKeyExA, RegCreateKeyExW, RegQueryInfoKeyA, RegQueryInfoKeyW,
-    RegEnumKeyExA,    RegEnumKeyExW,     RegEnumValueA,   RegEnumValueW,   RegSetValueExW,   RegGetKeySecurity,
-    RegSetKeySecurity, SHDeleteKeyA,     RegDeleteValueA, RegCloseKey,
+    RegOpenKeyExA,     RegOpenKeyExW,     RegCreateKeyExA, RegCreateKeyExW, RegQueryInfoKeyA, RegQueryInfoKeyW,
+    RegEnumKeyExA,     RegEnumKeyExW,     RegEnumValueA,   RegEnumValueW,   RegQueryValueExW, RegSetValueExW,
+    RegGetKeySecurity, RegSetKeySecurity, SHDeleteKeyA,    RegDeleteValueA, RegCloseKey,
 };

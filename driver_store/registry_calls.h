@@ -17,6 +17,7 @@ struct RegistryCalls {
     decltype(&RegEnumKeyExW) enumKeyExW;
     decltype(&RegEnumValueA) enumValue;
     decltype(&RegEnumValueW) enumValueW;
+    decltype(&RegQueryValueExW) queryValueExW;
     decltype(&RegSetValueExW) setValueExW;
     decltype(&RegGetKeySecurity) getKeySecurity;
     decltype(&RegSetKeySecurity) setKeySecurity;

@@ -160,6 +160,13 @@ LSTATUS WINAPI EnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, 
     return RegEnumValueW(key, index, name, nameSize, reserved, type, data, dataSize);
 }
 
+LSTATUS WINAPI QueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    if (current->Fails("RegQueryValueExW", key))
+        return ERROR_ACCESS_DENIED;
+    return RegQueryValueExW(key, name, reserved, type, data, size);
+}
+
 LSTATUS WINAPI SetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
     if (current->Fails("RegSetValueExW", key))
@@ -248,10 +255,10 @@ std::string Describe(const FaultPoint& point)
 RegistryFaults::RegistryFaults() : previous_(registryCalls), outer_(current)
 {
     current = this;
-    registryCalls = RegistryCalls{OpenKeyEx,     OpenKeyExW,     CreateKeyEx,    CreateKeyExW, QueryInfoKey,
-                                  QueryInfoKeyW, EnumKeyEx,      EnumKeyExW,     EnumValue,    EnumValueW,
-                                  SetValueExW,   GetKeySecurity, SetKeySecurity, DeleteKey,    DeleteValue,
-                                  CloseKey};
+    registryCalls =
+        RegistryCalls{OpenKeyEx,      OpenKeyExW,     CreateKeyEx, CreateKeyExW, QueryInfoKey,  QueryInfoKeyW,
+                      EnumKeyEx,      EnumKeyExW,     EnumValue,   EnumValueW,   QueryValueExW, SetValueExW,
+                      GetKeySecurity, SetKeySecurity, DeleteKey,   DeleteValue,  CloseKey};
 }
 
 RegistryFaults::~RegistryFaults()
