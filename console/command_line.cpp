@@ -53,17 +53,15 @@ std::string UnknownOption(char* const* argv)
 // The options of one command, the command being argv[0]; the other arguments are its names, in their order.
 bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandLine& line, std::string& error)
 {
-    // list and check take --json; hide and restore do not, so getopt_long refuses it for them.
+    // list and check take --json, hide and restore --replace; getopt_long refuses each for the others.
     const option withJson[] = {
         {"view", required_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
         {"json", no_argument, nullptr, 'j'},
         {nullptr, 0, nullptr, 0},
     };
-    const option* options = withJson;
-    option withoutJson[] = {withJson[0], withJson[1], withJson[3]};
-    if (command.takesNames)
-        options = withoutJson;
+    const option withReplace[] = {withJson[0], withJson[1], {"replace", no_argument, nullptr, 'r'}, withJson[3]};
+    const option* options = command.takesNames ? withReplace : withJson;
 
     // 0 starts the parser afresh; errors are reported here, not printed by the parser.
     optind = 0;
@@ -79,6 +77,9 @@ bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandL
             break;
         case 'j':
             line.json = true;
+            break;
+        case 'r':
+            line.replace = true;
             break;
         case 'h':
             line.command = Command::Help;
@@ -155,8 +156,8 @@ constexpr char kHelp[] =
     "Usage:\n"
     "  " QUIMBLE_CONSOLE_NAME " list    [--view 32|64] [--json]\n"
     "  " QUIMBLE_CONSOLE_NAME " check   [--view 32|64] [--json]\n"
-    "  " QUIMBLE_CONSOLE_NAME " hide    NAME... [--view 32|64]\n"
-    "  " QUIMBLE_CONSOLE_NAME " restore NAME... [--view 32|64]\n"
+    "  " QUIMBLE_CONSOLE_NAME " hide    NAME... [--view 32|64] [--replace]\n"
+    "  " QUIMBLE_CONSOLE_NAME " restore NAME... [--view 32|64] [--replace]\n"
     "  " QUIMBLE_CONSOLE_NAME " --help | --version\n"
     "\n"
     "Commands:\n"
@@ -172,7 +173,9 @@ constexpr char kHelp[] =
     "Options:\n"
     "  --view 32|64  only this registry view\n"
     "  --json        one JSON array with an object per subkey: view, location, name, clsid, description,\n"
-    "                server, health\n"
+    "                server, health, registered_again (the same driver both active and hidden)\n"
+    "  --replace     where a name is the same driver in both locations (registered again, as by an update),\n"
+    "                the one moved replaces the other, which is not kept\n"
     "\n"
     QUIMBLE_VIEWS_SERVED
     "\n"

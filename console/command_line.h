@@ -10,6 +10,7 @@ struct CommandLine {
     Command command = Command::Help;
     int view = 0;  // 32 or 64 from --view; 0 for every view the program serves
     bool json = false;
+    bool replace = false;            // hide and restore: a driver registered again replaces its copy on the other side
     std::vector<std::string> names;  // as given, UTF-8
 };
 

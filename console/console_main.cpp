@@ -52,10 +52,10 @@ std::string OtherViewNote(const std::vector<RegistryView>& views)
 }
 
 // The records of list and check; where a location cannot be read, says so on standard error and gives false.
-bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, bool activeOnly, std::vector<DriverRecord>& records)
+bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, std::vector<DriverRecord>& records)
 {
     std::string failure;
-    if (ReadDriverRecords(views, activeOnly, records, failure))
+    if (ReadDriverRecords(views, records, failure))
         return true;
     WriteError(std::string(kProgramName) + ": " + failure + "\n");
     return false;
@@ -64,7 +64,7 @@ bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, bool activeOnly
 int List(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
-    if (!ReadRecordsOrSayWhy(views, false, records))
+    if (!ReadRecordsOrSayWhy(views, records))
         return kAccessDenied;
     WriteOut(line.json ? RecordsAsJson(records) : RecordsAsTable(records, views) + OtherViewNote(views));
     return 0;
@@ -88,11 +88,14 @@ std::vector<RegistryView> ViewsWithRecords(const std::vector<RegistryView>& view
 int Check(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
-    if (!ReadRecordsOrSayWhy(views, true, records))
+    // The hidden location too, whose records only mark the active drivers registered again.
+    if (!ReadRecordsOrSayWhy(views, records))
         return kAccessDenied;
     size_t drivers = 0;
     std::vector<DriverRecord> failing;
     for (const DriverRecord& record : records) {
+        if (record.hidden)
+            continue;
         if (record.health != Health::NotADriver)
             ++drivers;
         if (!PassesCheck(record.health))
@@ -136,9 +139,9 @@ int Run(const std::vector<std::string>& arguments)
     case Command::Check:
         return Check(line, views);
     case Command::Hide:
-        return MoveByName(Direction::Hide, views, line.names);
+        return MoveByName(Direction::Hide, views, line.names, line.replace);
     default:
-        return MoveByName(Direction::Restore, views, line.names);
+        return MoveByName(Direction::Restore, views, line.names, line.replace);
     }
 }
 

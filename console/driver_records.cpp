@@ -5,6 +5,7 @@
 #include "driver_entries.h"
 #include "registry_key.h"
 #include "registry_reading.h"
+#include "same_driver.h"
 #include "server_file.h"
 #include "system_error_text.h"
 
@@ -91,6 +92,22 @@ private:
     RegistryKey classes_;
 };
 
+// Both records of a name that a view holds in both locations as the same driver: the names compared as the
+// registry compares them, the classes as the move compares them.
+void MarkRegisteredAgain(std::vector<DriverRecord>& records)
+{
+    for (DriverRecord& active : records) {
+        if (active.hidden || !active.clsid)
+            continue;
+        const std::wstring name = WideFromUtf8(active.name);
+        for (DriverRecord& hidden : records)
+            if (hidden.hidden && hidden.view == active.view && hidden.clsid &&
+                CompareStringOrdinal(WideFromUtf8(hidden.name).c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL &&
+                NameSameClass(WideFromUtf8(*hidden.clsid).c_str(), WideFromUtf8(*active.clsid).c_str()))
+                active.registeredAgain = hidden.registeredAgain = true;
+    }
+}
+
 }  // namespace
 
 const char* HealthWord(Health health)
@@ -117,14 +134,11 @@ bool PassesCheck(Health health)
     return health == Health::Ok || health == Health::NotADriver;
 }
 
-bool ReadDriverRecords(const std::vector<RegistryView>& views, bool activeOnly, std::vector<DriverRecord>& records,
-                       std::string& failure)
+bool ReadDriverRecords(const std::vector<RegistryView>& views, std::vector<DriverRecord>& records, std::string& failure)
 {
     for (const RegistryView& view : views) {
         const ViewReader reader(view);
         for (const bool hidden : {false, true}) {
-            if (hidden && activeOnly)
-                continue;
             const char* path = hidden ? kHiddenLocationPath : kActiveLocationPath;
             RegistryKey location;
             const LONG rc = OpenLocation(path, KEY_READ | view.flag, location);
@@ -138,5 +152,6 @@ bool ReadDriverRecords(const std::vector<RegistryView>& views, bool activeOnly, 
             reader.AddLocation(location.Get(), hidden, records);
         }
     }
+    MarkRegisteredAgain(records);
     return true;
 }

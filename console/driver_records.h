@@ -24,10 +24,12 @@ struct DriverRecord {
     std::optional<std::string> description;
     std::optional<std::string> server;
     Health health;
+    // The view holds the same driver under this name in both locations: an update has probably registered it again.
+    bool registeredAgain = false;
 };
 
-// The records of every subkey of the active location, and of the hidden one too unless `activeOnly`, view by view
-// in the order given. A location that does not exist has none. False, with what failed in `failure`, when a
-// location exists but cannot be read.
-bool ReadDriverRecords(const std::vector<RegistryView>& views, bool activeOnly, std::vector<DriverRecord>& records,
+// The records of every subkey of the active location and of the hidden one, view by view in the order given, with
+// the drivers registered again marked. A location that does not exist has none. False, with what failed in
+// `failure`, when a location exists but cannot be read.
+bool ReadDriverRecords(const std::vector<RegistryView>& views, std::vector<DriverRecord>& records,
                        std::string& failure);

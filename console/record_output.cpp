@@ -47,6 +47,20 @@ std::string AlignedRows(const std::vector<Row>& rows)
     return text;
 }
 
+// The names of the view's drivers registered again, each once, under a line that says what to do about them.
+std::string RegisteredAgainNote(const std::vector<DriverRecord>& records, const RegistryView& view)
+{
+    std::string names;
+    for (const DriverRecord& record : records)
+        if (record.view == view.bits && record.registeredAgain && !record.hidden)
+            names += "  " + record.name + "\n";
+    if (names.empty())
+        return names;
+    return "Registered again, probably by an update (the same driver both active and hidden; hide --replace hides it "
+           "again):\n" +
+           names;
+}
+
 }  // namespace
 
 std::string RecordsAsJson(const std::vector<DriverRecord>& records)
@@ -61,6 +75,7 @@ std::string RecordsAsJson(const std::vector<DriverRecord>& records)
             {"description", TextOrNull(record.description)},
             {"server", TextOrNull(record.server)},
             {"health", HealthWord(record.health)},
+            {"registered_again", record.registeredAgain},
         });
     }
     // A name the registry holds with a lone surrogate has no UTF-8 form; it is written with a replacement character
@@ -81,6 +96,7 @@ std::string RecordsAsTable(const std::vector<DriverRecord>& records, const std::
             if (record.view == view.bits)
                 rows.push_back(TableRow(record));
         text += rows.size() > 1 ? AlignedRows(rows) : "no entries\n";
+        text += RegisteredAgainNote(records, view);
     }
     return text;
 }
