@@ -303,35 +303,6 @@ TEST(MoveEntry, TellsTheSameDriverRegisteredAgainFromAnother)
     }
 }
 
-// A replace asked for deletes the older copy, registered again, and moves the entry in under its own spelling; a
-// driver of another class under the name stays a clash, replace or not.
-TEST(MoveEntry, ReplaceTakesTheOlderCopysPlaceOnlyForTheSameDriver)
-{
-    RegistrySandbox sandbox;
-    Locations start;
-    start.hidden = RegistryTree()
-                       .Subkey("Twin Driver", DriverTree("selected twin").String("CLSID", kTwinClass))
-                       .Subkey("Other", DriverTree("other"));
-    start.active.Subkey("TWIN DRIVER", DriverTree("older twin").String("CLSID", "4f1c2b7e-9a30-4d65-b8c1-2e7d90a3f5b6"))
-        .Subkey("other", DriverTree("another class"));
-    start.hiddenExists = true;
-    WriteLocations(start);
-    RegistryKey active;
-    RegistryKey hidden;
-    ASSERT_EQ(ERROR_SUCCESS, OpenLocations(active, hidden));
-
-    EXPECT_EQ(MoveResult::NameTakenByDevice,
-              MoveEntry(hidden.Get(), active.Get(), "Other", 0, IfRegisteredAgain::Replace).result);
-    const MoveOutcome replaced = MoveEntry(hidden.Get(), active.Get(), "Twin Driver", 0, IfRegisteredAgain::Replace);
-
-    EXPECT_EQ(MoveResult::Moved, replaced.result);
-    EXPECT_TRUE(replaced.olderCopyRemoved);
-    const Locations after = ReadLocations();
-    EXPECT_EQ(RegistryTree().Subkey("Other", DriverTree("other")), after.hidden);
-    EXPECT_EQ(RegistryTree(start.active).Subkey("TWIN DRIVER", start.hidden.subkeys.at("Twin Driver")), after.active);
-    EXPECT_EQ((Names{"Twin Driver", "other"}), DriverNames(after.active)) << "the entry's spelling of the name";
-}
-
 // One press with a driver registered again, a clash and a plain entry selected: one question names the driver
 // registered again; Yes replaces its older copy, No leaves both; the others move or clash as they always do.
 TEST(MoveCommands, DriverRegisteredAgainIsReplacedOnYesAndLeftOnNo)

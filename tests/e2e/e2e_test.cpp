@@ -332,8 +332,9 @@ TEST_F(E2eTest, DriverRegisteredAgainIsHiddenAgainOnYesAndLeftOnNo)
         EXPECT_EQ(kQuimbleTitle, WindowTitle(question));
         EXPECT_EQ(RegisteredAgainText("hidden", {twin}), BoxText(question));
         ASSERT_TRUE(AnswerBoxWith(question, answer));
-        if (yes)
+        if (yes) {
             EXPECT_TRUE(WaitUntil([&] { return ListCount(dialog, kActiveList) == 5; })) << "the active list kept it";
+        }
         ASSERT_TRUE(WaitUntilPaintedAndIdle(dialog));
         EXPECT_EQ(1u, VisibleDialogs(app_.Id()).size()) << "a box came after the answer";
         EXPECT_EQ((std::vector<std::string>{twin}), ListItems(dialog, kHiddenList));
