@@ -1,8 +1,7 @@
 // The main dialog: fills both driver lists at start and turns its buttons into driver-store commands.
 #include "my_dialog.h"
 
-#include "driver_entries.h"
-#include "driver_moves.h"
+#include "driver_lists.h"
 #include "resources/resource.h"
 
 const char kHelpText[] =

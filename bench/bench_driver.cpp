@@ -2,7 +2,7 @@
 // Runs only in the benchmark's own Wine prefix: it rewrites both driver locations of HKEY_LOCAL_MACHINE.
 #include "console_bench.h"
 #include "dialog_timing.h"
-#include "driver_entries.h"
+#include "driver_lists.h"
 #include "driver_trees.h"
 #include "raw_registry.h"
 #include "registry_key.h"

@@ -5,6 +5,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstring>
 
 // The build passes the version as plain numbers.
@@ -14,21 +15,9 @@
 
 namespace {
 
-struct CommandName {
-    const char* name;
-    Command command;
-    bool takesNames;
-};
-constexpr CommandName kCommands[] = {
-    {"list", Command::List, false},
-    {"check", Command::Check, false},
-    {"hide", Command::Hide, true},
-    {"restore", Command::Restore, true},
-};
-
-const CommandName* FindCommand(const std::string& name)
+const CommandRow* FindCommand(const std::string& name)
 {
-    for (const CommandName& command : kCommands)
+    for (const CommandRow& command : CommandTable())
         if (name == command.name)
             return &command;
     return nullptr;
@@ -51,24 +40,31 @@ std::string UnknownOption(char* const* argv)
 }
 
 // The options of one command, the command being argv[0]; the other arguments are its names, in their order.
-bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandLine& line, std::string& error)
+bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLine& line, std::string& error)
 {
-    // list and check take --json, hide and restore --replace; getopt_long refuses each for the others.
-    const option withJson[] = {
+    // Each command's own options come from its row; getopt_long refuses the others for it.
+    std::vector<option> options = {
         {"view", required_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
-        {"json", no_argument, nullptr, 'j'},
-        {nullptr, 0, nullptr, 0},
     };
-    const option withReplace[] = {withJson[0], withJson[1], {"replace", no_argument, nullptr, 'r'}, withJson[3]};
-    const option* options = command.takesNames ? withReplace : withJson;
+    if (command.takesJson)
+        options.push_back({"json", no_argument, nullptr, 'j'});
+    if (command.takesReplace)
+        options.push_back({"replace", no_argument, nullptr, 'r'});
+    options.push_back({nullptr, 0, nullptr, 0});
 
-    // 0 starts the parser afresh; errors are reported here, not printed by the parser.
+    // 0 starts the parser afresh; errors are reported here, not printed by the parser. The leading "-" hands every
+    // name over in its place (as option 1), which keeps options anywhere on the line even where POSIXLY_CORRECT
+    // would stop the parser at the first name.
     optind = 0;
     opterr = 0;
     const int argc = static_cast<int>(argv.size());
-    for (int option; (option = getopt_long(argc, argv.data(), ":h", options, nullptr)) != -1;) {
+    std::vector<std::string> names;
+    for (int option; (option = getopt_long(argc, argv.data(), "-:h", options.data(), nullptr)) != -1;) {
         switch (option) {
+        case 1:
+            names.push_back(optarg);
+            break;
         case 'v':
             if (!ParseView(optarg, line.view)) {
                 error = std::string("--view takes 32 or 64, not \"") + optarg + "\"";
@@ -82,7 +78,7 @@ bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandL
             line.replace = true;
             break;
         case 'h':
-            line.command = Command::Help;
+            line.action = Action::Help;
             return true;
         case ':':
             error = std::string(argv[optind - 1]) + " needs a value";
@@ -92,7 +88,9 @@ bool ParseOptions(const CommandName& command, std::vector<char*>& argv, CommandL
             return false;
         }
     }
-    line.names.assign(argv.begin() + optind, argv.end());
+    // After "--" the rest are names, whatever they look like.
+    names.insert(names.end(), argv.begin() + optind, argv.end());
+    line.names = names;
     if (command.takesNames && line.names.empty()) {
         error = std::string(command.name) + " needs the name of at least one driver";
         return false;
@@ -115,19 +113,20 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
     }
     const std::string& first = arguments.front();
     if (first == "--help" || first == "-h" || first == "/?") {
-        line.command = Command::Help;
+        line.action = Action::Help;
         return true;
     }
     if (first == "--version") {
-        line.command = Command::Version;
+        line.action = Action::Version;
         return true;
     }
-    const CommandName* command = FindCommand(first);
+    const CommandRow* command = FindCommand(first);
     if (!command) {
         error = "unknown command \"" + first + "\"";
         return false;
     }
-    line.command = command->command;
+    line.action = Action::Run;
+    line.command = command;
     // getopt_long reorders the pointers, never the texts, which stay in `copies`.
     std::vector<std::string> copies(arguments);
     std::vector<char*> argv;
@@ -149,26 +148,12 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
 #endif
 // Laid out as it prints; the formatter would break the lines at the program's name.
 // clang-format off
-constexpr char kHelp[] =
+constexpr char kHelpStart[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT
     ": lists, checks, hides and restores ASIO drivers from the command line.\n"
     "\n"
-    "Usage:\n"
-    "  " QUIMBLE_CONSOLE_NAME " list    [--view 32|64] [--json]\n"
-    "  " QUIMBLE_CONSOLE_NAME " check   [--view 32|64] [--json]\n"
-    "  " QUIMBLE_CONSOLE_NAME " hide    NAME... [--view 32|64] [--replace]\n"
-    "  " QUIMBLE_CONSOLE_NAME " restore NAME... [--view 32|64] [--replace]\n"
-    "  " QUIMBLE_CONSOLE_NAME " --help | --version\n"
-    "\n"
-    "Commands:\n"
-    "  list     every subkey of the active location (HKLM\\Software\\ASIO, what ASIO programs load) and of the\n"
-    "           hidden one (HKLM\\Software\\ASIO Quimble), with its CLSID, its description, the server file a\n"
-    "           host would load and its health: ok, server missing, wrong architecture, not registered,\n"
-    "           bad CLSID or not a driver\n"
-    "  check    the drivers of the active location that would not load; none, and it exits with 0\n"
-    "  hide     moves the named drivers from the active location to the hidden one (names match in any\n"
-    "           letter case)\n"
-    "  restore  moves the named drivers back from the hidden location to the active one\n"
+    "Usage:\n";
+constexpr char kHelpEnd[] =
     "\n"
     "Options:\n"
     "  --view 32|64  only this registry view\n"
@@ -181,7 +166,6 @@ constexpr char kHelp[] =
     "\n"
     "Exit codes: 0 everything asked was done; 1 a name was not moved, or check found a driver that would not\n"
     "load; 2 usage error; 3 access denied (hide and restore need an elevated prompt: Run as administrator).\n";
-
 #ifdef _WIN64
 constexpr char kVersionLine[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT " (ASIO Quimble command line, 64-bit edition, both registry views)\n";
@@ -192,9 +176,27 @@ constexpr char kVersionLine[] =
 #endif
 // clang-format on
 
-const char* HelpText()
+std::string HelpText()
 {
-    return kHelp;
+    size_t width = 0;
+    for (const CommandRow& command : CommandTable())
+        width = std::max(width, std::strlen(command.name));
+    const auto padded = [](const char* name, size_t to) { return name + std::string(to - std::strlen(name), ' '); };
+    std::string text = kHelpStart;
+    for (const CommandRow& command : CommandTable())
+        text += std::string("  " QUIMBLE_CONSOLE_NAME " ") + padded(command.name, width + 1) + command.usage + "\n";
+    text += "  " QUIMBLE_CONSOLE_NAME " --help | --version\n\nCommands:\n";
+    const std::string indent(2 + width + 2, ' ');
+    for (const CommandRow& command : CommandTable()) {
+        text += "  " + padded(command.name, width + 2);
+        for (const char* line = command.summary; *line;) {
+            const char* end = std::strchr(line, '\n');
+            const size_t length = end ? static_cast<size_t>(end - line) : std::strlen(line);
+            text += (line == command.summary ? "" : indent) + std::string(line, length) + "\n";
+            line += length + (end ? 1 : 0);
+        }
+    }
+    return text + kHelpEnd;
 }
 
 const char* VersionText()

@@ -1,24 +1,45 @@
-// The console programs' command line: one command, its driver names and its options.
+// The console programs' command line: the table of commands, and parsing one command with its names and options.
 #pragma once
+
+#include "exit_code.h"
+#include "registry_views.h"
 
 #include <string>
 #include <vector>
 
-enum class Command { List, Check, Hide, Restore, Help, Version };
+struct CommandLine;
+using CommandHandler = ExitCode (*)(const CommandLine& line, const std::vector<RegistryView>& views);
+
+// One command: how it is called, what it takes, how --help shows it, and what runs it.
+struct CommandRow {
+    const char* name;
+    bool takesJson;
+    bool takesNames;  // at least one name is then required
+    bool takesReplace;  // --replace: a driver registered again replaces its copy on the other side
+    const char* usage;    // after the command's name on its usage line
+    const char* summary;  // what it does, for --help; lines after the first are indented under it
+    CommandHandler run;
+};
+// Every command, in the order --help lists them. Dispatch and --help come from here alone.
+const std::vector<CommandRow>& CommandTable();
+
+enum class Action { Run, Help, Version };
 
 struct CommandLine {
-    Command command = Command::Help;
-    int view = 0;  // 32 or 64 from --view; 0 for every view the program serves
+    Action action = Action::Help;
+    const CommandRow* command = nullptr;  // the row to run, for Action::Run
+    int view = 0;                         // 32 or 64 from --view; 0 for every view the program serves
     bool json = false;
     bool replace = false;            // hide and restore: a driver registered again replaces its copy on the other side
     std::vector<std::string> names;  // as given, UTF-8
 };
 
-// Parses the arguments that follow the program's name. False, with the reason in `error`, for a usage error: an
-// unknown command or option, a view other than 32 or 64, names where none belong or none where they must.
+// Parses the arguments that follow the program's name. Options are taken wherever they stand, whatever the
+// environment says. False, with the reason in `error`, for a usage error: an unknown command or option, a view other
+// than 32 or 64, names where none belong or none where they must.
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& line, std::string& error);
 
 // What --help prints: the usage, the commands, which views this program serves, the exit codes.
-const char* HelpText();
+std::string HelpText();
 // What --version prints: the program, its edition and the version.
 const char* VersionText();

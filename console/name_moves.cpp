@@ -5,6 +5,7 @@
 #include "console_text.h"
 #include "driver_entries.h"
 #include "driver_moves.h"
+#include "move_access.h"
 #include "program_name.h"
 #include "registry_key.h"
 #include "system_error_text.h"
@@ -12,6 +13,8 @@
 #include <memory>
 
 namespace {
+
+enum class Direction { Hide, Restore };
 
 // A driver entry as listed, with the UTF-16 form names are compared in.
 struct Entry {
@@ -45,11 +48,13 @@ LONG ListEntries(const RegistryView& view, const char* path, std::vector<Entry>&
         return ERROR_SUCCESS;
     if (rc != ERROR_SUCCESS)
         return rc;
-    for (std::string& name : ListDriverEntries(location.Get(), view.flag)) {
+    std::vector<std::string> names;
+    const LONG read = ReadDriverEntries(location, NameCase::Any, names);
+    for (std::string& name : names) {
         std::wstring wide = WideFromActiveCodePage(name);
         entries.push_back({std::move(name), std::move(wide)});
     }
-    return ERROR_SUCCESS;
+    return read;
 }
 
 const Entry* FindEntry(const std::vector<Entry>& entries, const std::wstring& name)
@@ -75,15 +80,14 @@ std::string ErrorText(LONG code)
 }
 
 // The active location is opened and the hidden one opened or made. A restore into a view whose active location is
-// gone (an uninstaller may take it away with its last driver) makes that one again, empty, as well.
+// gone makes that one again, empty, by the store's rule.
 LONG OpenLocationsForMoves(ViewMoves& moves)
 {
     const LONG rc = OpenLocations(moves.active, moves.hidden, moves.view.flag);
     if (rc != ERROR_FILE_NOT_FOUND)
         return rc;
     RegistryKey created;
-    const LONG made = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, nullptr, 0,
-                                      KEY_ALL_ACCESS | moves.view.flag, nullptr, created.Receive(), nullptr);
+    const LONG made = OpenActiveLocation(KEY_ALL_ACCESS | moves.view.flag, NameCase::Any, created);
     if (made != ERROR_SUCCESS)
         return made;
     return OpenLocations(moves.active, moves.hidden, moves.view.flag);
@@ -101,10 +105,11 @@ public:
             views_.emplace_back(new ViewMoves{view, source, destination, {}, {}, {}, {}});
     }
 
-    // Lists every view, then opens for writing each view where one of the names is to move: a location that cannot
-    // be opened stops the command before anything has moved. The locations that exist are tried first, so that a
-    // refusal in one view leaves no location made in another.
-    bool Prepare(const std::vector<std::wstring>& names, std::string& failure)
+    // Lists every view, then opens for writing each view where one of the names is to move, and every key of each
+    // entry to move: a location or a key that cannot be opened stops the command before anything has moved. The
+    // locations that exist are tried first, so that a refusal in one view leaves no location made in another.
+    // Returns the code of the call that stopped it.
+    LONG Prepare(const std::vector<std::wstring>& names, std::string& failure)
     {
         std::vector<ViewMoves*> moving;
         for (auto& moves : views_) {
@@ -113,7 +118,7 @@ public:
                 const LONG rc = ListEntries(moves->view, path, source ? moves->source : moves->destination);
                 if (rc != ERROR_SUCCESS) {
                     failure = "cannot read " + MachineKeyAsShown(moves->view, path) + ": " + ErrorText(rc);
-                    return false;
+                    return rc;
                 }
             }
             if (AnyFound(moves->source, names))
@@ -125,18 +130,23 @@ public:
                 const LONG rc = OpenLocation(path, KEY_ALL_ACCESS | moves->view.flag, location);
                 if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
                     failure = "cannot open " + MachineKeyAsShown(moves->view, path) + " for writing: " + ErrorText(rc);
-                    return false;
+                    return rc;
                 }
             }
+        for (ViewMoves* moves : moving) {
+            const LONG rc = CheckEntries(*moves, names, failure);
+            if (rc != ERROR_SUCCESS)
+                return rc;
+        }
         for (ViewMoves* moves : moving) {
             const LONG rc = OpenLocationsForMoves(*moves);
             if (rc != ERROR_SUCCESS) {
                 failure = "cannot open " + MachineKeyAsShown(moves->view, kActiveLocationPath) + " and " +
                           MachineKeyAsShown(moves->view, kHiddenLocationPath) + " for writing: " + ErrorText(rc);
-                return false;
+                return rc;
             }
         }
-        return true;
+        return ERROR_SUCCESS;
     }
 
     // One line per view; the name counts as done when some view moved it or already had it where it goes, and no
@@ -155,6 +165,26 @@ public:
     }
 
 private:
+    // A denial deep in an entry's tree would otherwise be met mid-run, after other names moved. Any other failure is
+    // left to the move, which reports it on the name's own line.
+    static LONG CheckEntries(const ViewMoves& moves, const std::vector<std::wstring>& names, std::string& failure)
+    {
+        RegistryKey source;
+        if (OpenLocation(moves.sourcePath, KEY_READ | moves.view.flag, source) != ERROR_SUCCESS)
+            return ERROR_SUCCESS;
+        for (const std::wstring& name : names) {
+            const Entry* entry = FindEntry(moves.source, name);
+            std::string failedAt;
+            if (entry && CheckMoveAccess(source, entry->name, failedAt) == ERROR_ACCESS_DENIED) {
+                const std::string key = std::string(moves.sourcePath) + "\\" + failedAt;
+                failure = "cannot open " + Utf8FromActiveCodePage(MachineKeyAsShown(moves.view, key)) +
+                          " for writing: " + ErrorText(ERROR_ACCESS_DENIED);
+                return ERROR_ACCESS_DENIED;
+            }
+        }
+        return ERROR_SUCCESS;
+    }
+
     static bool AnyFound(const std::vector<Entry>& entries, const std::vector<std::wstring>& names)
     {
         for (const std::wstring& name : names)
@@ -222,24 +252,39 @@ private:
     std::vector<std::unique_ptr<ViewMoves>> views_;
 };
 
-}  // namespace
-
-int MoveByName(Direction direction, const std::vector<RegistryView>& views, const std::vector<std::string>& names,
-               bool replace)
+ExitCode MoveByName(Direction direction, const std::vector<RegistryView>& views, const std::vector<std::string>& names,
+                    bool replace)
 {
     std::vector<std::wstring> wideNames;
     for (const std::string& name : names)
         wideNames.push_back(WideFromUtf8(name));
     NameMover mover(direction, views, replace);
     std::string failure;
-    if (!mover.Prepare(wideNames, failure)) {
+    const LONG prepared = mover.Prepare(wideNames, failure);
+    if (prepared == ERROR_ACCESS_DENIED) {
         WriteError(std::string(kProgramName) + ": " + failure +
                    "\nNothing was moved. Hide and restore change HKEY_LOCAL_MACHINE: run them from an elevated prompt "
                    "(Run as administrator).\n");
-        return 3;
+        return ExitCode::AccessDenied;
+    }
+    if (prepared != ERROR_SUCCESS) {
+        WriteError(std::string(kProgramName) + ": " + failure + "\nNothing was moved.\n");
+        return ExitCode::NotDone;
     }
     bool allDone = true;
     for (size_t index = 0; index < names.size(); ++index)
         allDone = mover.Move(names[index], wideNames[index]) && allDone;
-    return allDone ? 0 : 1;
+    return allDone ? ExitCode::Done : ExitCode::NotDone;
+}
+
+}  // namespace
+
+ExitCode Hide(const CommandLine& line, const std::vector<RegistryView>& views)
+{
+    return MoveByName(Direction::Hide, views, line.names, line.replace);
+}
+
+ExitCode Restore(const CommandLine& line, const std::vector<RegistryView>& views)
+{
+    return MoveByName(Direction::Restore, views, line.names, line.replace);
 }

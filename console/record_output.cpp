@@ -61,7 +61,47 @@ std::string RegisteredAgainNote(const std::vector<DriverRecord>& records, const 
            names;
 }
 
+std::optional<std::string> Utf8Text(const std::optional<std::string>& text)
+{
+    return text ? std::optional<std::string>(Utf8FromActiveCodePage(*text)) : std::nullopt;
+}
+
 }  // namespace
+
+const char* HealthWord(Health health)
+{
+    switch (health) {
+    case Health::Ok:
+        return "ok";
+    case Health::ServerMissing:
+        return "server missing";
+    case Health::WrongArchitecture:
+        return "wrong architecture";
+    case Health::NotRegistered:
+        return "not registered";
+    case Health::RegistrationUnreadable:
+        return "registration unreadable";
+    case Health::BadClsid:
+        return "bad CLSID";
+    case Health::NotADriver:
+        return "not a driver";
+    }
+    return "";
+}
+
+bool PassesCheck(Health health)
+{
+    return health == Health::Ok || health == Health::NotADriver;
+}
+
+DriverRecord Utf8Record(DriverRecord record)
+{
+    record.name = Utf8FromActiveCodePage(record.name);
+    record.clsid = Utf8Text(record.clsid);
+    record.description = Utf8Text(record.description);
+    record.server = Utf8Text(record.server);
+    return record;
+}
 
 std::string RecordsAsJson(const std::vector<DriverRecord>& records)
 {

@@ -6,6 +6,14 @@
 #include <string>
 #include <vector>
 
+// The word the table and the JSON print for a health.
+const char* HealthWord(Health health);
+// Whether `check` passes the record: it loads, or it is no driver that a host would try.
+bool PassesCheck(Health health);
+
+// The record's texts, read in the active code page, as the programs print them: UTF-8.
+DriverRecord Utf8Record(DriverRecord record);
+
 // One UTF-8 JSON array, an object per record with the fields "view", "location", "name", "clsid", "description",
 // "server", "health" and "registered_again", in that order; a missing string is null.
 std::string RecordsAsJson(const std::vector<DriverRecord>& records);

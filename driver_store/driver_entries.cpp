@@ -1,13 +1,10 @@
-// Deciding which subkeys are driver entries and listing them, with the buffer sizes the registry calls are given.
+// Deciding which subkeys are driver entries and reading their names, with the buffer sizes the registry calls are
+// given.
 #include "driver_entries.h"
 
-#include "list_redraw.h"
 #include "registry_calls.h"
 
 #include <cstring>
-
-const DriverLocation kActiveLocation = {kActiveLocationPath, 124};
-const DriverLocation kHiddenLocation = {kHiddenLocationPath, 121};
 
 namespace {
 
@@ -24,8 +21,8 @@ struct KeyCounts {
     DWORD values = 0;
 };
 
-// A key whose information cannot be read counts as empty, and the call's code is returned. A class name too long
-// for the buffer is the one failure that still fills the counts (ERROR_MORE_DATA), and they are used then.
+// A class name too long for the buffer is the one failure that still fills the counts (ERROR_MORE_DATA), and they
+// are used then.
 LONG QueryKeyCounts(HKEY key, KeyCounts& counts)
 {
     char className[kClassBufferSize] = {};
@@ -39,29 +36,33 @@ LONG QueryKeyCounts(HKEY key, KeyCounts& counts)
     const LONG rc = registryCalls.queryInfoKey(key, className, &classSize, nullptr, &counts.subkeys, &maxSubkeyNameSize,
                                                &maxClassSize, &counts.values, &maxValueNameSize, &maxValueSize,
                                                &securityDescriptorSize, &lastWrite);
-    if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA)
+    if (rc == ERROR_MORE_DATA)
         return ERROR_SUCCESS;
-    counts = KeyCounts();
+    if (rc != ERROR_SUCCESS)
+        counts = KeyCounts();
     return rc;
 }
 
 // Where the system ignores the programs' UTF-8 code page, a name outside the ANSI code page comes back converted
 // (question marks, or a best-fit look-alike that may name another key). Such a name is compared with the true one
-// and left out unless it is the same name.
-bool CarriedWhole(HKEY location, DWORD index, const char* name)
+// and left out unless it is the same name. Returns the failure of the call that reads the true name.
+LONG CarriedWhole(HKEY location, DWORD index, const char* name, bool& whole)
 {
+    whole = true;
     if (GetACP() == CP_UTF8)
-        return true;
+        return ERROR_SUCCESS;
+    whole = false;
     wchar_t trueName[256] = {};
     DWORD size = 256;
-    if (registryCalls.enumKeyExW(location, index, trueName, &size, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
+    const LONG rc = registryCalls.enumKeyExW(location, index, trueName, &size, nullptr, nullptr, nullptr, nullptr);
+    if (rc != ERROR_SUCCESS)
+        return rc;
     char converted[kSubkeyNameBufferSize] = {};
     BOOL lossy = FALSE;
     const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, trueName, -1, converted, sizeof converted,
                                            nullptr, &lossy);
-    return length > 0 && !lossy && std::strcmp(converted, name) == 0;
+    whole = length > 0 && !lossy && std::strcmp(converted, name) == 0;
+    return ERROR_SUCCESS;
 }
 
 int CharacterCount(const char* name)
@@ -69,96 +70,120 @@ int CharacterCount(const char* name)
     return MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0) - 1;
 }
 
-}  // namespace
-
-LONG OpenLocation(const char* path, REGSAM access, RegistryKey& key)
+// The first failure is the one reported.
+void KeepFirst(LONG& first, LONG rc)
 {
-    return registryCalls.openKeyEx(HKEY_LOCAL_MACHINE, path, 0, access, key.Receive());
+    if (first == ERROR_SUCCESS)
+        first = rc;
 }
 
-LONG OpenLocationForListing(const DriverLocation& location, RegistryKey& key)
+// An exact name is looked for among the names the subkey enumerates: the registry itself would match any case.
+LONG FindExactValue(HKEY subkey, const char* valueName)
 {
-    return OpenLocation(location.path, KEY_ALL_ACCESS, key);
-}
-
-LONG OpenActiveLocationAtStart(RegistryKey& key)
-{
-    const LONG rc = OpenLocationForListing(kActiveLocation, key);
-    if (rc != ERROR_FILE_NOT_FOUND)
-        return rc;
-    RegistryKey hidden;
-    if (OpenLocationForListing(kHiddenLocation, hidden) != ERROR_SUCCESS || ListDriverEntries(hidden.Get()).empty())
-        return rc;
-    hidden.Close();
-    return registryCalls.createKeyEx(HKEY_LOCAL_MACHINE, kActiveLocationPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                     key.Receive(), nullptr);
-}
-
-bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName, REGSAM view)
-{
-    RegistryKey subkey;
-    if (registryCalls.openKeyEx(parent, subkeyName, 0, KEY_READ | view, subkey.Receive()) != ERROR_SUCCESS)
-        return false;
-    bool found = false;
-    // Listing takes a value it cannot read for one that is not there.
-    FindValue(subkey.Get(), valueName, found);
-    return found;
-}
-
-LONG FindValue(HKEY key, const char* valueName, bool& found)
-{
-    found = false;
     KeyCounts counts;
-    LONG failure = QueryKeyCounts(key, counts);
+    LONG failure = QueryKeyCounts(subkey, counts);
     char name[kValueNameBufferSize];
     for (DWORD index = 0; index < counts.values; ++index) {
         DWORD nameSize = kValueNameSize;
         name[0] = '\0';
-        const LONG rc = registryCalls.enumValue(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
-        // An index gone meanwhile is no failure; any other is, and the walk goes on to find the value all the same.
-        if (rc != ERROR_SUCCESS) {
-            if (rc != ERROR_NO_MORE_ITEMS && failure == ERROR_SUCCESS)
-                failure = rc;
-            continue;
-        }
-        if (std::strcmp(name, valueName) == 0)
-            found = true;
+        const LONG rc =
+            registryCalls.enumValue(subkey, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        if (rc != ERROR_SUCCESS)
+            KeepFirst(failure, rc);
+        else if (std::strcmp(name, valueName) == 0)
+            return ERROR_SUCCESS;
     }
-    return found ? ERROR_SUCCESS : failure;
+    return failure != ERROR_SUCCESS ? failure : ERROR_FILE_NOT_FOUND;
+}
+
+LONG ReadEntries(HKEY location, REGSAM view, NameCase registration, std::vector<std::string>& entries)
+{
+    std::vector<std::string> names;
+    LONG failure = ReadSubkeyNames(location, names);
+    for (const std::string& name : names) {
+        const LONG rc = FindValue(location, name.c_str(), kRegistrationValue, registration, view);
+        if (rc == ERROR_SUCCESS)
+            entries.push_back(name);
+        else if (rc != ERROR_FILE_NOT_FOUND)
+            KeepFirst(failure, rc);
+    }
+    return failure;
+}
+
+}  // namespace
+
+LONG OpenLocation(const char* path, REGSAM access, RegistryKey& key)
+{
+    return key.Open(HKEY_LOCAL_MACHINE, path, access);
+}
+
+LONG OpenActiveLocation(REGSAM access, NameCase registration, RegistryKey& key)
+{
+    const LONG rc = OpenLocation(kActiveLocationPath, access, key);
+    if (rc != ERROR_FILE_NOT_FOUND)
+        return rc;
+    std::vector<std::string> parked;
+    {
+        RegistryKey hidden;
+        // Whatever cannot be read of the hidden location, the active one stays as it is: gone.
+        if (OpenLocation(kHiddenLocationPath, KEY_READ | key.View(), hidden) != ERROR_SUCCESS ||
+            ReadDriverEntries(hidden, registration, parked) != ERROR_SUCCESS || parked.empty())
+            return rc;
+    }
+    return key.Create(HKEY_LOCAL_MACHINE, kActiveLocationPath, access);
+}
+
+LONG FindValue(HKEY parent, const char* subkeyName, const char* valueName, NameCase match, REGSAM view)
+{
+    RegistryKey subkey;
+    const LONG rc = subkey.Open(parent, subkeyName, KEY_READ | view);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (match == NameCase::Exact)
+        return FindExactValue(subkey.Get(), valueName);
+    return registryCalls.queryValueEx(subkey.Get(), valueName, nullptr, nullptr, nullptr, nullptr);
+}
+
+bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName, REGSAM view)
+{
+    return FindValue(parent, subkeyName, valueName, NameCase::Exact, view) == ERROR_SUCCESS;
+}
+
+LONG ReadSubkeyNames(HKEY key, std::vector<std::string>& names)
+{
+    KeyCounts counts;
+    LONG failure = QueryKeyCounts(key, counts);
+    for (DWORD index = 0; index < counts.subkeys; ++index) {
+        char name[kSubkeyNameBufferSize] = {};
+        DWORD nameSize = kSubkeyNameBufferSize;
+        FILETIME lastWrite = {};
+        LONG rc = registryCalls.enumKeyEx(key, index, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite);
+        // An index gone meanwhile is no failure: the key changed while it was read.
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        bool whole = false;
+        if (rc == ERROR_SUCCESS)
+            rc = CarriedWhole(key, index, name, whole);
+        if (rc != ERROR_SUCCESS)
+            KeepFirst(failure, rc);
+        else if (whole && CharacterCount(name) <= kLongestListedName)
+            names.push_back(name);
+    }
+    return failure;
+}
+
+LONG ReadDriverEntries(const RegistryKey& location, NameCase registration, std::vector<std::string>& entries)
+{
+    return ReadEntries(location.Get(), location.View(), registration, entries);
 }
 
 std::vector<std::string> ListDriverEntries(HKEY location, REGSAM view)
 {
     std::vector<std::string> entries;
-    KeyCounts counts;
-    // A location that cannot be counted lists nothing.
-    QueryKeyCounts(location, counts);
-    for (DWORD index = 0; index < counts.subkeys; ++index) {
-        char name[kSubkeyNameBufferSize] = {};
-        DWORD nameSize = kSubkeyNameBufferSize;
-        FILETIME lastWrite = {};
-        // Fails for an index gone meanwhile, which is skipped.
-        const LONG rc =
-            registryCalls.enumKeyEx(location, index, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite);
-        if (rc != ERROR_SUCCESS || CharacterCount(name) > kLongestListedName || !CarriedWhole(location, index, name))
-            continue;
-        if (SubkeyHasValue(location, name, kRegistrationValue, view))
-            entries.push_back(name);
-    }
+    // The dialog lists what it can read: a failure loses only the entries it was about, and the user sees which are
+    // missing from the list.
+    static_cast<void>(ReadEntries(location, view, NameCase::Exact, entries));
     return entries;
-}
-
-void FillDriverList(HKEY location, HWND dialog, const DriverLocation& shownIn)
-{
-    // Looked up once: under Wine each look-up asks the server for the dialog's children.
-    HWND list = GetDlgItem(dialog, shownIn.listId);
-    const std::vector<std::string> names = ListDriverEntries(location);
-    // Each added item would otherwise update the scroll bar and redraw, many times the registry's cost.
-    ListRedrawPaused paused(list);
-    size_t bytes = 0;
-    for (const std::string& name : names)
-        bytes += name.size() + 1;
-    SendMessageA(list, LB_INITSTORAGE, names.size(), bytes);
-    for (const std::string& name : names)
-        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
 }

@@ -1,4 +1,4 @@
-// The two registry locations, which of their subkeys are driver entries, and listing those into a driver list.
+// The two registry locations, which of their subkeys are driver entries, and reading their names.
 #pragma once
 
 #include "registry_key.h"
@@ -13,29 +13,31 @@ constexpr char kHiddenLocationPath[] = "Software\\ASIO Quimble";
 // A direct subkey holding a value of this name is a driver registration: hosts load whatever holds one.
 constexpr char kRegistrationValue[] = "CLSID";
 
-// A location and the dialog's list that shows it.
-struct DriverLocation {
-    const char* path;
-    int listId;
-};
-extern const DriverLocation kActiveLocation;
-extern const DriverLocation kHiddenLocation;
+// How a value's name is matched: exactly, as the dialog lists drivers, or in any letter case, as the registry (and
+// so every host) reads a value.
+enum class NameCase { Exact, Any };
 
-// Opens HKEY_LOCAL_MACHINE\path; `access` carries any registry-view flag. Returns the registry's code.
-LONG OpenLocation(const char* path, REGSAM access, RegistryKey& key);
-// Opens a location to list it, with the full access the dialog has always asked for.
-LONG OpenLocationForListing(const DriverLocation& location, RegistryKey& key);
-// Opens the active location for the dialog's start. Where it is gone but hidden drivers are parked (an uninstaller
-// removing the last driver may delete it), it is made again, empty, so that they can still be restored.
-LONG OpenActiveLocationAtStart(RegistryKey& key);
+// Opens HKEY_LOCAL_MACHINE\path; `access` carries the view, which the key keeps. Returns the registry's code.
+[[nodiscard]] LONG OpenLocation(const char* path, REGSAM access, RegistryKey& key);
+// The one rule that makes the active location again: opened with `access`, and where it is gone but the hidden
+// location (of the same view) holds drivers, made again, empty, so that they can still be restored (an uninstaller
+// removing its last driver may delete it).
+[[nodiscard]] LONG OpenActiveLocation(REGSAM access, NameCase registration, RegistryKey& key);
 
-// True when parent\subkeyName holds a value named exactly valueName (case-sensitive).
+// ERROR_SUCCESS when parent\subkeyName holds a value named valueName, ERROR_FILE_NOT_FOUND when it does not (or the
+// subkey is gone), else the code of the call that failed. `view` is OR-ed into the open.
+[[nodiscard]] LONG FindValue(HKEY parent, const char* subkeyName, const char* valueName, NameCase match,
+                             REGSAM view);
+// True when parent\subkeyName holds a value named exactly valueName; a failure to read counts as no.
 bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName, REGSAM view = 0);
-// Whether the open key holds a value named exactly valueName, in `found`. Returns the first failing call's code
-// unless the value was found all the same.
-LONG FindValue(HKEY key, const char* valueName, bool& found);
-// Names of the direct subkeys that hold a "CLSID" value, in the registry's enumeration order. `view` is OR-ed into
-// every open. A name the code page cannot carry whole is left out: acting on it could reach another key.
+
+// The names of the direct subkeys, in the registry's enumeration order. A name the code page cannot carry whole is
+// left out: acting on it could reach another key. Returns the first failure other than an index gone meanwhile;
+// the names that could be read are given all the same.
+[[nodiscard]] LONG ReadSubkeyNames(HKEY key, std::vector<std::string>& names);
+// The subkeys that hold a registration value, in the registry's enumeration order; as ReadSubkeyNames.
+[[nodiscard]] LONG ReadDriverEntries(const RegistryKey& location, NameCase registration,
+                                     std::vector<std::string>& entries);
+// The dialog's listing: the subkeys that hold a value named exactly "CLSID", opened in `view`. What cannot be read is
+// left out, which loses at most the entries a failed call was about.
 std::vector<std::string> ListDriverEntries(HKEY location, REGSAM view = 0);
-// Adds the location's entries to its list, which repaints once at the end.
-void FillDriverList(HKEY location, HWND dialog, const DriverLocation& shownIn);

@@ -1,4 +1,4 @@
-// Moving driver entries between the active and the hidden location: the ">>" and "<<" commands.
+// Moving a driver entry between the active and the hidden location, whole or not at all.
 #pragma once
 
 #include "driver_entries.h"
@@ -22,7 +22,9 @@ enum class MoveResult {
 
 struct MoveOutcome {
     MoveResult result;
-    LONG error;  // the code of the call that kept the entry from moving (Failed, FailedNameTaken, LeftInBoth)
+    // The code of the call that kept the entry from moving (Failed, FailedNameTaken, LeftInBoth), or the store's own
+    // reason for not moving it (kNameCutShortError, kRegistryLinkError: see system_error_text.h), else ERROR_SUCCESS.
+    LONG error;
     // A replace took the destination's older copy away: it is gone, or remains of it without its "CLSID" value.
     // With Moved the entry was replaced; with Failed or LeftInBoth the older copy is lost all the same.
     bool olderCopyRemoved = false;
@@ -32,27 +34,13 @@ struct MoveOutcome {
 // update): leave both, or delete the destination's older copy and move the entry in its place.
 enum class IfRegisteredAgain { LeaveBoth, Replace };
 
-// One move command: where it takes entries from, where it puts them, and what it says when nothing was selected.
-struct MoveDirection {
-    const DriverLocation& source;
-    const DriverLocation& destination;
-    const char* nothingSelected;
-    const char* destinationWord;  // "hidden" or "active", as the boxes call a copy there
-};
-extern const MoveDirection kHideDirection;
-extern const MoveDirection kRestoreDirection;
-
 // Opens the active location and opens or creates the hidden one, with full access and `view`; on failure neither
 // stays open. Returns the first failing call's code.
-LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view = 0);
+[[nodiscard]] LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view = 0);
 // Moves source\name to destination\name, keeping class names and security. `view` is OR-ed into every open and
-// create the move makes itself; the shell's delete makes its own, so a 32-bit process must not move the other view.
-// A replace keeps the entry whole and registered where it is until its copy is whole in the destination, and the
-// entry's spelling of the name.
+// create. An entry holding a registry link or a name with a NUL in it is left as it is (Failed, with the store's own
+// code for the reason), and no link is ever followed, neither by the copy nor by a delete. A replace keeps the entry
+// whole and registered where it is until its copy is whole in the destination, and the entry's spelling of the name;
+// an older copy that could not be deleted as it is (holding a link or such a name) is left, FailedNameTaken.
 MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM view = 0,
                       IfRegisteredAgain ifRegisteredAgain = IfRegisteredAgain::LeaveBoth);
-// The command of one direction on the dialog's lists: moves the selected items, asks once whether those registered
-// again are to replace their older copies, and says what was not done.
-void MoveSelected(const MoveDirection& direction, HWND dialog);
-void HideSelected(HWND dialog);
-void RestoreSelected(HWND dialog);

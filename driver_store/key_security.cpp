@@ -1,4 +1,4 @@
-// Copying a key's own DACL and owner onto its copy through the store's registry calls.
+// Copying a key's DACL and owner onto its copy through the store's registry calls.
 #include "key_security.h"
 
 #include "registry_calls.h"
@@ -46,8 +46,11 @@ Dacl DaclOf(std::vector<BYTE>& descriptor)
     return dacl;
 }
 
-// Appends the entries of acl that are (or are not) inherited, in their order.
-bool AppendEntries(std::vector<BYTE>& entries, DWORD& count, PACL acl, bool inherited)
+// Which entries of an ACL to take, and whether they keep their mark of being inherited.
+enum class Take { Own, Inherited, InheritedAsOwn, All, AllAsOwn };
+
+// Appends the chosen entries of acl, in their order.
+bool AppendEntries(std::vector<BYTE>& entries, DWORD& count, PACL acl, Take take)
 {
     if (!acl)
         return true;
@@ -56,10 +59,15 @@ bool AppendEntries(std::vector<BYTE>& entries, DWORD& count, PACL acl, bool inhe
         if (!GetAce(acl, index, &ace))
             return false;
         const auto* header = static_cast<const ACE_HEADER*>(ace);
-        if (((header->AceFlags & INHERITED_ACE) != 0) != inherited)
+        const bool inherited = (header->AceFlags & INHERITED_ACE) != 0;
+        const bool onlyInherited = take == Take::Inherited || take == Take::InheritedAsOwn;
+        if ((take == Take::Own && inherited) || (onlyInherited && !inherited))
             continue;
         const auto* bytes = static_cast<const BYTE*>(ace);
+        const size_t at = entries.size();
         entries.insert(entries.end(), bytes, bytes + header->AceSize);
+        if (take == Take::InheritedAsOwn || take == Take::AllAsOwn)
+            reinterpret_cast<ACE_HEADER*>(entries.data() + at)->AceFlags &= ~INHERITED_ACE;
         ++count;
     }
     return true;
@@ -74,14 +82,39 @@ bool SameBytes(PACL a, PACL b)
                       reinterpret_cast<const BYTE*>(b));
 }
 
-// The DACL the copy should have, built as an ACL whose entries are the original's own, then the copy's inherited.
-bool MergedAcl(const Dacl& original, const Dacl& copy, std::vector<BYTE>& acl)
+// Whether two keys have inherited the same entries, compared as they are in force: without the mark.
+bool InheritedAlike(PACL a, PACL b)
 {
+    std::vector<BYTE> fromA;
+    std::vector<BYTE> fromB;
+    DWORD countA = 0;
+    DWORD countB = 0;
+    return AppendEntries(fromA, countA, a, Take::InheritedAsOwn) &&
+           AppendEntries(fromB, countB, b, Take::InheritedAsOwn) && fromA == fromB;
+}
+
+// The DACL the copy should have, and its protection and auto-inheritance bits. A protected DACL is taken whole,
+// entries marked inherited included. Otherwise, where the copy has inherited what the original had, the original's
+// own entries and then the copy's inherited ones, and the copy goes on inheriting; where not, every entry of the
+// original as the copy's own, in the original's order (which decides between an allowing and a denying entry), and
+// the copy is protected: either way it allows and denies just what the original did.
+bool TargetAcl(const Dacl& original, const Dacl& copy, std::vector<BYTE>& acl,
+               SECURITY_DESCRIPTOR_CONTROL& inheritance)
+{
+    inheritance = original.inheritance;
     std::vector<BYTE> entries;
     DWORD count = 0;
-    if (!AppendEntries(entries, count, original.acl, false))
-        return false;
-    if (!original.isProtected && !AppendEntries(entries, count, copy.acl, true))
+    bool built = false;
+    if (original.isProtected) {
+        built = AppendEntries(entries, count, original.acl, Take::All);
+    } else if (InheritedAlike(original.acl, copy.acl)) {
+        built = AppendEntries(entries, count, original.acl, Take::Own) &&
+                AppendEntries(entries, count, copy.acl, Take::Inherited);
+    } else {
+        inheritance |= SE_DACL_PROTECTED;
+        built = AppendEntries(entries, count, original.acl, Take::AllAsOwn);
+    }
+    if (!built)
         return false;
     acl.assign(sizeof(ACL) + entries.size(), 0);
     auto* header = reinterpret_cast<ACL*>(acl.data());
@@ -94,12 +127,12 @@ bool MergedAcl(const Dacl& original, const Dacl& copy, std::vector<BYTE>& acl)
     return true;
 }
 
-LONG SetDacl(HKEY copy, const Dacl& original, PACL acl)
+LONG SetDacl(HKEY copy, SECURITY_DESCRIPTOR_CONTROL inheritance, PACL acl)
 {
     SECURITY_DESCRIPTOR sd;
     InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
     SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED, original.inheritance);
+    SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED | SE_DACL_AUTO_INHERITED, inheritance);
     return registryCalls.setKeySecurity(copy, DACL_SECURITY_INFORMATION, &sd);
 }
 
@@ -121,14 +154,16 @@ void CopyOwner(HKEY copy, std::vector<BYTE>& originalDescriptor, std::vector<BYT
 
 }  // namespace
 
-LONG CopyKeySecurity(HKEY original, HKEY copy)
+LONG ReadKeySecurity(HKEY key, std::vector<BYTE>& descriptor)
 {
-    std::vector<BYTE> originalDescriptor;
+    return ReadSecurity(key, kOwnerAndDacl, descriptor);
+}
+
+LONG ApplyKeySecurity(const std::vector<BYTE>& original, HKEY copy)
+{
+    std::vector<BYTE> originalDescriptor = original;
     std::vector<BYTE> copyDescriptor;
-    LONG rc = ReadSecurity(original, kOwnerAndDacl, originalDescriptor);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    rc = ReadSecurity(copy, kOwnerAndDacl, copyDescriptor);
+    const LONG rc = ReadSecurity(copy, kOwnerAndDacl, copyDescriptor);
     if (rc != ERROR_SUCCESS)
         return rc;
 
@@ -138,14 +173,15 @@ LONG CopyKeySecurity(HKEY original, HKEY copy)
     const Dacl copyDacl = DaclOf(copyDescriptor);
     if (!originalDacl.present || !originalDacl.acl) {
         // No DACL at all lets everyone in, and so must the copy.
-        return SetDacl(copy, originalDacl, nullptr);
+        return SetDacl(copy, originalDacl.inheritance, nullptr);
     }
-    std::vector<BYTE> merged;
-    if (!MergedAcl(originalDacl, copyDacl, merged))
+    std::vector<BYTE> target;
+    SECURITY_DESCRIPTOR_CONTROL inheritance = 0;
+    if (!TargetAcl(originalDacl, copyDacl, target, inheritance))
         return static_cast<LONG>(GetLastError());
-    auto* acl = reinterpret_cast<PACL>(merged.data());
+    auto* acl = reinterpret_cast<PACL>(target.data());
     // Most keys hold only what they inherit, and their copies already have just that.
-    if (copyDacl.inheritance == originalDacl.inheritance && SameBytes(acl, copyDacl.acl))
+    if (copyDacl.inheritance == inheritance && SameBytes(acl, copyDacl.acl))
         return ERROR_SUCCESS;
-    return SetDacl(copy, originalDacl, acl);
+    return SetDacl(copy, inheritance, acl);
 }

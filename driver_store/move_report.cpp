@@ -1,6 +1,7 @@
 // The boxes of the move commands.
 #include "move_report.h"
 
+#include "registry_views.h"
 #include "system_error_text.h"
 
 namespace {
@@ -29,17 +30,6 @@ void AddParagraph(std::string& text, const std::string& reason, const std::vecto
     text += reason;
     for (auto item = items.rbegin(); item != items.rend(); ++item)
         text += "\n" + line(*item);
-}
-
-// The path as the registry editor shows it. A 32-bit program on 64-bit Windows sees the 32-bit view, which the
-// editor shows under WOW6432Node; naming the 64-bit key there would send the user to the wrong one.
-std::string PathAsTheEditorShowsIt(const char* path)
-{
-    constexpr char kSoftware[] = "Software\\";
-    BOOL wow64 = FALSE;
-    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
-        return std::string(kSoftware) + "WOW6432Node\\" + (path + sizeof kSoftware - 1);
-    return path;
 }
 
 void ShowUnlessEmpty(const std::string& text)
@@ -98,8 +88,10 @@ void MoveReport::Show(const char* destinationPath) const
     };
     std::string inTheWay;
     AddParagraph(inTheWay, kDevicesInTheWay, takenByDevices_, asIs);
-    // A key of the name that is no device is shown in neither list, so the box says where it is.
-    AddParagraph(inTheWay, kKeysInTheWayStart + PathAsTheEditorShowsIt(destinationPath) + kKeysInTheWayEnd,
+    // A key of the name that is no device is shown in neither list, so the box says where it is, as the registry
+    // editor shows it: a 32-bit program on 64-bit Windows sees the 32-bit view, which the editor shows under
+    // WOW6432Node, and naming the 64-bit key there would send the user to the wrong one.
+    AddParagraph(inTheWay, kKeysInTheWayStart + MachinePathAsShown(OwnView(), destinationPath) + kKeysInTheWayEnd,
                  takenByOtherKeys_, asIs);
     ShowUnlessEmpty(inTheWay);
     std::string failures;

@@ -1,8 +1,7 @@
-// The registry calls of the driver store, reached through one table so a test can make any call fail.
+// Every registry call of both programs, reached through one table so a test can make any call fail.
 #pragma once
 
 #include <windows.h>
-#include <shlwapi.h>
 
 // Names and lists go through the A forms; a tree is copied through the W forms, which carry every name, class and
 // string value byte for byte on any code page.
@@ -17,14 +16,18 @@ struct RegistryCalls {
     decltype(&RegEnumKeyExW) enumKeyExW;
     decltype(&RegEnumValueA) enumValue;
     decltype(&RegEnumValueW) enumValueW;
-    decltype(&RegQueryValueExW) queryValueExW;
+    decltype(&RegQueryValueExA) queryValueEx;
     decltype(&RegSetValueExW) setValueExW;
     decltype(&RegGetKeySecurity) getKeySecurity;
     decltype(&RegSetKeySecurity) setKeySecurity;
-    decltype(&SHDeleteKeyA) deleteKey;
+    LONG(WINAPI* deleteOpenKey)(HKEY key);
     decltype(&RegDeleteValueA) deleteValue;
     decltype(&RegCloseKey) closeKey;
 };
+
+// Deletes the key a handle was opened on, a link key itself where it was opened as one: the Reg calls that delete
+// find a key by name, and a name leads through links.
+LONG WINAPI DeleteOpenKey(HKEY key);
 
 // Holds the real API unless a test has put stand-ins in.
 extern RegistryCalls registryCalls;

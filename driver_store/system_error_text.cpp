@@ -3,6 +3,10 @@
 
 std::string SystemErrorText(LONG code)
 {
+    if (code == kNameCutShortError)
+        return "it holds a value, key or class name with a NUL character in it, which could not be written back whole";
+    if (code == kRegistryLinkError)
+        return "it holds a registry link, a key that stands for another key, which a move would not keep";
     char text[512] = {};
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                         static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text,

@@ -1,18 +1,34 @@
-// The tree copy of a move. The W forms carry names, classes and string data unconverted, whatever the code page.
+// The tree copy of a move: the whole tree is read and judged first, then written. The W forms carry names, classes
+// and string data unconverted, whatever the code page.
 #include "tree_copy.h"
 
 #include "key_security.h"
 #include "registry_calls.h"
+#include "system_error_text.h"
 
-#include <vector>
+#include <cwchar>
 
 namespace {
 
 constexpr wchar_t kRegistrationValueW[] = L"CLSID";
+// What a link key holds: the path of the key it stands for.
+constexpr wchar_t kLinkValueW[] = L"SymbolicLinkValue";
+constexpr REGSAM kDeleteAccess = DELETE;
+
+// The registry matches names without regard to letter case, and so do the hosts that look a registration up.
+bool SameName(const wchar_t* a, const wchar_t* b)
+{
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// A name the registry gave with `length` characters that a NUL ends earlier: written back, it would be cut there.
+bool CutShortByNul(const wchar_t* name, DWORD length)
+{
+    return std::wcslen(name) != length;
+}
 
 // The sizes a key's enumeration needs, in characters without the terminator, and bytes of the largest value.
 struct KeyInfo {
-    WideText className;
     DWORD subkeys = 0;
     DWORD longestSubkeyName = 0;
     DWORD longestSubkeyClass = 0;
@@ -21,10 +37,10 @@ struct KeyInfo {
     DWORD largestValue = 0;
 };
 
-LONG QueryKeyInfo(HKEY key, KeyInfo& info)
+LONG QueryKeyInfo(HKEY key, KeyInfo& info, WideText& className)
 {
     // Asked twice only for a class name longer than a short guess: the first answer gives its length.
-    std::vector<wchar_t> className(64);
+    className.resize(64);
     for (;;) {
         DWORD classSize = static_cast<DWORD>(className.size());
         const LONG rc = registryCalls.queryInfoKeyW(key, className.data(), &classSize, nullptr, &info.subkeys,
@@ -34,110 +50,143 @@ LONG QueryKeyInfo(HKEY key, KeyInfo& info)
             className.resize(classSize + 1);
             continue;
         }
-        if (rc == ERROR_SUCCESS)
-            info.className.assign(className.data(), className.data() + classSize + 1);
-        return rc;
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        if (CutShortByNul(className.data(), classSize))
+            return kNameCutShortError;
+        className.resize(classSize + 1);
+        return ERROR_SUCCESS;
     }
 }
 
-struct SavedValue {
-    bool found = false;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-};
-
-LONG CopyValues(HKEY original, HKEY copy, const KeyInfo& info, SavedValue* registration)
+LONG ReadValues(HKEY key, const KeyInfo& info, KeyImage& image)
 {
     std::vector<wchar_t> name(info.longestValueName + 1);
-    std::vector<BYTE> data(info.largestValue);
     for (DWORD index = 0; index < info.values; ++index) {
+        ValueImage value;
+        value.data.resize(info.largestValue + sizeof(wchar_t));
         DWORD nameSize = static_cast<DWORD>(name.size());
-        DWORD dataSize = static_cast<DWORD>(data.size());
-        DWORD type = REG_NONE;
-        const LONG rc = registryCalls.enumValueW(original, index, name.data(), &nameSize, nullptr, &type,
-                                                 data.data(), &dataSize);
+        value.size = info.largestValue;
+        const LONG rc = registryCalls.enumValueW(key, index, name.data(), &nameSize, nullptr, &value.type,
+                                                 value.data.data(), &value.size);
         if (rc != ERROR_SUCCESS)
             return rc;
-        if (registration && wcscmp(name.data(), kRegistrationValueW) == 0) {
-            *registration = SavedValue{true, type, std::vector<BYTE>(data.begin(), data.begin() + dataSize)};
-            continue;
-        }
-        const LONG written = registryCalls.setValueExW(copy, name.data(), 0, type, data.data(), dataSize);
-        if (written != ERROR_SUCCESS)
-            return written;
+        if (CutShortByNul(name.data(), nameSize))
+            return kNameCutShortError;
+        if (value.type == REG_LINK && SameName(name.data(), kLinkValueW))
+            return kRegistryLinkError;
+        value.name.assign(name.data(), name.data() + nameSize + 1);
+        value.data.resize(value.size);
+        value.data.insert(value.data.end(), sizeof(wchar_t), 0xFF);
+        image.values.push_back(std::move(value));
     }
     return ERROR_SUCCESS;
 }
 
-LONG CopyKey(HKEY original, HKEY copy, REGSAM view, SavedValue* registration);
-
-LONG CopySubkeys(HKEY original, HKEY copy, const KeyInfo& info, REGSAM view)
+LONG ReadSubkeys(HKEY key, const KeyInfo& info, REGSAM view, KeyImage& image)
 {
     std::vector<wchar_t> name(info.longestSubkeyName + 1);
-    std::vector<wchar_t> className(info.longestSubkeyClass + 1);
     for (DWORD index = 0; index < info.subkeys; ++index) {
         DWORD nameSize = static_cast<DWORD>(name.size());
-        DWORD classSize = static_cast<DWORD>(className.size());
-        LONG rc = registryCalls.enumKeyExW(original, index, name.data(), &nameSize, nullptr, className.data(),
-                                           &classSize, nullptr);
+        LONG rc = registryCalls.enumKeyExW(key, index, name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr);
         if (rc != ERROR_SUCCESS)
             return rc;
-        RegistryKey originalSubkey;
-        rc = registryCalls.openKeyExW(original, name.data(), 0, KEY_READ | view, originalSubkey.Receive());
+        if (CutShortByNul(name.data(), nameSize))
+            return kNameCutShortError;
+        RegistryKey subkey;
+        // Opened as itself: a link is then seen as a link rather than as the key it points to.
+        rc = registryCalls.openKeyExW(key, name.data(), REG_OPTION_OPEN_LINK, KEY_READ | view, subkey.Receive());
         if (rc != ERROR_SUCCESS)
             return rc;
-        RegistryKey copySubkey;
-        rc = CreateKeyWithClass(copy, name.data(), WideText(className.data(), className.data() + classSize + 1), view, copySubkey,
-                                nullptr);
-        if (rc != ERROR_SUCCESS)
-            return rc;
-        rc = CopyKey(originalSubkey.Get(), copySubkey.Get(), view, nullptr);
+        image.subkeys.emplace_back();
+        image.subkeys.back().name.assign(name.data(), name.data() + nameSize + 1);
+        rc = ReadKeyImage(subkey.Get(), view, image.subkeys.back());
         if (rc != ERROR_SUCCESS)
             return rc;
     }
     return ERROR_SUCCESS;
 }
 
-// The security first: subkeys made afterwards inherit from the copy's own DACL, as the originals did.
-LONG CopyKey(HKEY original, HKEY copy, REGSAM view, SavedValue* registration)
+LONG WriteValue(HKEY copy, const ValueImage& value)
 {
-    KeyInfo info;
-    LONG rc = QueryKeyInfo(original, info);
+    return registryCalls.setValueExW(copy, value.name.data(), 0, value.type, value.data.data(), value.size);
+}
+
+LONG WriteKey(const KeyImage& image, HKEY copy, REGSAM view, bool top)
+{
+    // The security first: subkeys made afterwards inherit from the copy's own DACL, as the originals did.
+    LONG rc = ApplyKeySecurity(image.security, copy);
     if (rc != ERROR_SUCCESS)
         return rc;
-    rc = CopyKeySecurity(original, copy);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    rc = CopyValues(original, copy, info, registration);
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    return CopySubkeys(original, copy, info, view);
+    const ValueImage* registration = nullptr;
+    for (const ValueImage& value : image.values) {
+        if (top && SameName(value.name.data(), kRegistrationValueW)) {
+            registration = &value;
+            continue;
+        }
+        rc = WriteValue(copy, value);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+    }
+    for (const KeyImage& subimage : image.subkeys) {
+        RegistryKey subkey;
+        rc = CreateKeyWithClass(copy, subimage.name.data(), subimage.className, view, subkey, nullptr);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        rc = WriteKey(subimage, subkey.Get(), view, false);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+    }
+    return registration ? WriteValue(copy, *registration) : ERROR_SUCCESS;
 }
 
 }  // namespace
 
-LONG ReadClassName(HKEY key, WideText& className)
+LONG ReadKeyImage(HKEY key, REGSAM view, KeyImage& image)
 {
     KeyInfo info;
-    const LONG rc = QueryKeyInfo(key, info);
-    className = info.className;
-    return rc;
+    LONG rc = QueryKeyInfo(key, info, image.className);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    rc = ReadKeySecurity(key, image.security);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    rc = ReadValues(key, info, image);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    return ReadSubkeys(key, info, view, image);
 }
 
-LONG CreateKeyWithClass(HKEY parent, const wchar_t* name, WideText className, REGSAM view, RegistryKey& key,
+LONG CreateKeyWithClass(HKEY parent, const wchar_t* name, const WideText& className, REGSAM view, RegistryKey& key,
                         DWORD* disposition)
 {
     const bool hasClass = className.size() > 1;
-    return registryCalls.createKeyExW(parent, name, 0, hasClass ? className.data() : nullptr, 0,
-                                      KEY_ALL_ACCESS | view, nullptr, key.Receive(), disposition);
+    // The call takes a class it does not change through a pointer that is not const.
+    wchar_t* classText = hasClass ? const_cast<wchar_t*>(className.data()) : nullptr;
+    return registryCalls.createKeyExW(parent, name, 0, classText, 0, KEY_ALL_ACCESS | view, nullptr, key.Receive(),
+                                      disposition);
 }
 
-LONG CopyTree(HKEY original, HKEY copy, REGSAM view)
+LONG WriteKeyImage(const KeyImage& image, HKEY copy, REGSAM view)
 {
-    SavedValue registration;
-    const LONG rc = CopyKey(original, copy, view, &registration);
-    if (rc != ERROR_SUCCESS || !registration.found)
+    return WriteKey(image, copy, view, true);
+}
+
+LONG DeleteTree(HKEY parent, const wchar_t* name, const KeyImage& image, REGSAM view)
+{
+    RegistryKey key;
+    LONG rc = registryCalls.openKeyExW(parent, name, REG_OPTION_OPEN_LINK, kDeleteAccess | view, key.Receive());
+    // A key of the image that is not there is already as the delete would leave it: a copy cut short lacks some.
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS)
         return rc;
-    return registryCalls.setValueExW(copy, kRegistrationValueW, 0, registration.type, registration.data.data(),
-                                     static_cast<DWORD>(registration.data.size()));
+    for (const KeyImage& subimage : image.subkeys) {
+        rc = DeleteTree(key.Get(), subimage.name.data(), subimage, view);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+    }
+    // Through the handle: it reaches the key opened, a link as a link. A key that has gained subkeys since it was
+    // read is refused, and stays.
+    return registryCalls.deleteOpenKey(key.Get());
 }

@@ -3,7 +3,7 @@
 
 #include "host_path.h"
 #include "registry_key.h"
-#include "scoped_handle.h"
+#include "unique_handle.h"
 #include "test_prefix.h"
 
 #include <cstdio>
@@ -147,7 +147,7 @@ void ConsoleTest::PlaceImage(const std::string& path, WORD machine, bool dll)
     const std::string folder = path.substr(0, path.find_last_of('\\'));
     if (CreateDirectoryA(folder.c_str(), nullptr))
         folders_.push_back(folder);
-    ScopedHandle file(
+    KernelHandle file(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file.IsOpen()) << "CreateFileA(\"" << path << "\"), error " << GetLastError();
     files_.push_back(path);

@@ -148,6 +148,7 @@ protected:
         const TestView& v64 = View64();
         const TestView& v32 = View32();
         programFiles_ = Environment("ProgramFiles");
+        windows_ = Environment("SystemRoot");
         programFilesX86_ = Environment("ProgramFiles(x86)");
         vendor64_ = programFiles_ + "\\Quimble Test Vendor";
         vendor32_ = programFilesX86_ + "\\Quimble Test Vendor";
@@ -160,6 +161,8 @@ protected:
         PlaceImage(vendor32_ + "\\expand.dll", v32.machine);
         PlaceImage(vendor32_ + "\\sixtyfour.dll", v64.machine);
         PlaceImage(vendor32_ + "\\program.exe", v32.machine, false);
+        PlaceImage(windows_ + "\\quimble-test-onpath.dll", v64.machine);
+        PlaceImage(SystemPath32() + "\\DriverStore\\quimble-test-store.dll", v32.machine);
 
         // The 64-bit view: every health, and paths that only the 32-bit view would take elsewhere.
         Driver(v64, v64.active, "Alder Desk 64", 1, "Alder desk", REG_SZ,
@@ -176,6 +179,8 @@ protected:
         WriteTree(HKEY_LOCAL_MACHINE, v64.active + "\\Number Guid", RegistryTree().Dword("CLSID", 42));
         WriteTree(HKEY_LOCAL_MACHINE, v64.active + "\\Lower Case",
                   RegistryTree().String("clsid", TestClsid(1)).String("Description", "no CLSID by that name"));
+        Driver(v64, v64.active, "Quoted 64", 31, "", REG_SZ, "\"" + v64.systemFolder + "\\quimble-test-alder.dll\"");
+        Driver(v64, v64.active, "Windows Folder 64", 32, "", REG_SZ, "quimble-test-onpath.dll");
         // Names in other scripts, written through the W calls: this test's own code page could not carry them.
         WideDriver(v64.active + "\\" + kJapanese, TestClsid(1), kCyrillic);
 
@@ -186,6 +191,10 @@ protected:
         Driver(v32, v32.active, "Wrong Bits 32", 23, "", REG_SZ, vendor32_ + "\\sixtyfour.dll");
         Driver(v32, v32.active, "Program Not Library", 24, "", REG_SZ, vendor32_ + "\\program.exe");
         Driver(v32, v32.active, kShared, 25, "dual 32", REG_SZ, "quimble-test-bare.dll");
+        // The redirector leaves System32\DriverStore alone; Sysnative is the 64-bit System32.
+        Driver(v32, v32.active, "Driver Store 32", 33, "", REG_SZ,
+               SystemPath32() + "\\DriverStore\\quimble-test-store.dll");
+        Driver(v32, v32.active, "Sysnative 32", 34, "", REG_EXPAND_SZ, "%SystemRoot%\\Sysnative\\quimble-test-alder.dll");
         // Drivers an update registered again while hidden, their classes in another letter case or without braces;
         // and a hidden driver of another class under an active one's name.
         WriteTree(
@@ -264,8 +273,12 @@ protected:
             {64, "hidden", "Parked Synth", TestClsid(9), "parked", v64.systemFolder + "\\quimble-test-bare.dll", "ok"},
             {64, "active", "Bad Guid", "not a guid", {}, {}, "bad CLSID"},
             {64, "active", "Number Guid", {}, {}, {}, "bad CLSID"},
-            {64, "active", "Lower Case", {}, "no CLSID by that name", {}, "not a driver"},
+            // Hosts read the value in any letter case, so it registers the driver.
+            {64, "active", "Lower Case", TestClsid(1), "no CLSID by that name",
+             v64.systemFolder + "\\quimble-test-alder.dll", "ok"},
             {64, "active", kJapanese, TestClsid(1), kCyrillic, v64.systemFolder + "\\quimble-test-alder.dll", "ok"},
+            {64, "active", "Quoted 64", TestClsid(31), {}, v64.systemFolder + "\\quimble-test-alder.dll", "ok"},
+            {64, "active", "Windows Folder 64", TestClsid(32), {}, windows_ + "\\quimble-test-onpath.dll", "ok"},
             {32,
              "active",
              "Birchfield Legacy 32",
@@ -277,6 +290,10 @@ protected:
             {32, "active", "Wrong Bits 32", TestClsid(23), {}, vendor32_ + "\\sixtyfour.dll", "wrong architecture"},
             {32, "active", "Program Not Library", TestClsid(24), {}, vendor32_ + "\\program.exe", "wrong architecture"},
             {32, "active", kShared, TestClsid(25), "dual 32", v32.systemFolder + "\\quimble-test-bare.dll", "ok"},
+            {32, "active", "Driver Store 32", TestClsid(33), {}, SystemPath32() + "\\DriverStore\\quimble-test-store.dll",
+             "ok"},
+            {32, "active", "Sysnative 32", TestClsid(34), {}, SystemPath32() + "\\quimble-test-alder.dll",
+             "wrong architecture"},
             {32, "hidden", "Half Moved", {}, "remains", {}, "not a driver"},
         };
     }
@@ -291,7 +308,7 @@ protected:
     static constexpr char kShared[] = "Larchmont Dual ASIO";
     static constexpr char kJapanese[] = "試験 ASIO ドライバ";
     static constexpr char kCyrillic[] = "Тестовый драйвер";
-    std::string programFiles_, programFilesX86_, vendor64_, vendor32_;
+    std::string programFiles_, programFilesX86_, vendor64_, vendor32_, windows_;
 };
 
 TEST_F(ConsoleListTest, JsonHoldsEverySubkeyOfBothViewsWithWhatAHostOfThatViewWouldLoad)
@@ -362,7 +379,7 @@ TEST_F(ConsoleListTest, CheckNamesTheActiveDriversThatWouldNotLoadAndExitsWithOn
     const ConsoleRun table = Run({"check"});
     EXPECT_EQ(1u, table.exitCode) << Describe(table);
     EXPECT_TRUE(SameRecords(Select(AllRecords(), failing), ParseTable(table.out))) << table.out;
-    EXPECT_NE(std::string::npos, table.out.find("\n9 drivers of the active location would not load (16 checked).\n"))
+    EXPECT_NE(std::string::npos, table.out.find("\n10 drivers of the active location would not load (21 checked).\n"))
         << table.out;
     EXPECT_EQ(before, Snapshot()) << "check changed the registry";
 }
@@ -372,7 +389,7 @@ TEST_F(ConsoleListTest, CheckPassesWhereEveryActiveDriverLoadsOrIsNoDriver)
     // The 32-bit view's active drivers that load, and its remains; the 64-bit view's failures are left out.
     const ConsoleRun json = Run({"check", "--view", "32", "--json"});
     EXPECT_EQ(1u, json.exitCode) << Describe(json);
-    for (const char* name : {"Wrong Bits 32", "Program Not Library"})
+    for (const char* name : {"Wrong Bits 32", "Program Not Library", "Sysnative 32"})
         ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_LOCAL_MACHINE, (View32().active + "\\" + name).c_str())) << name;
     WriteTree(HKEY_LOCAL_MACHINE, View32().active + "\\Remains", RegistryTree().Dword("Latency", 10));
 
@@ -381,7 +398,7 @@ TEST_F(ConsoleListTest, CheckPassesWhereEveryActiveDriverLoadsOrIsNoDriver)
     EXPECT_EQ("[]\n", passing.out);
     const ConsoleRun table = Run({"check", "--view", "32"});
     EXPECT_EQ(0u, table.exitCode) << Describe(table);
-    EXPECT_EQ("Every driver of the active location would load (3 checked).\n", table.out);
+    EXPECT_EQ("Every driver of the active location would load (4 checked).\n", table.out);
 }
 
 }  // namespace

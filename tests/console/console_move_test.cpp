@@ -63,6 +63,27 @@ TEST_F(ConsoleMoveTest, HidesAndRestoresANameInBothViews)
     EXPECT_TRUE(MachineKeyHolds(View32().hidden, RegistryTree()));
 }
 
+// Hosts read "clsid" as "CLSID", so such an entry is a driver to move, and its value comes back as it was.
+TEST_F(ConsoleMoveTest, AnEntryRegisteredByALowerCaseClsidIsMoved)
+{
+    const RegistryTree lower = RegistryTree().String("clsid", TestClsid(40)).Dword("Rate", 44100);
+    WriteTree(HKEY_LOCAL_MACHINE, View64().active + "\\Lower Synth", lower);
+    ExpectRun({"hide", "Lower Synth", "--view", "64"}, 0, "64-bit view: Lower Synth: hidden\n");
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, RegistryTree().Subkey("Lower Synth", lower)));
+    ExpectRun({"restore", "lower synth", "--view", "64"}, 0, "64-bit view: Lower Synth: restored\n");
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, View64().active + "\\Lower Synth"));
+}
+
+// Options count wherever they stand, even where the environment asks getopt to stop at the first name.
+TEST_F(ConsoleMoveTest, OptionsAfterTheNamesCountUnderPosixlyCorrect)
+{
+    SetEnvironmentVariableA("POSIXLY_CORRECT", "1");
+    ExpectRun({"hide", kShared, "--view", "32"}, 0, std::string("32-bit view: ") + kShared + ": hidden\n");
+    SetEnvironmentVariableA("POSIXLY_CORRECT", nullptr);
+    EXPECT_TRUE(MachineKeyHolds(View64().active, seeded64_));
+    EXPECT_TRUE(MachineKeyHolds(View32().hidden, Only(seeded32_, {kShared})));
+}
+
 TEST_F(ConsoleMoveTest, ANameInOneViewIsDoneWhenThatViewMovesIt)
 {
     ExpectRun({"hide", "alder desk 64", "Birchfield Legacy 32"}, 0,
@@ -223,6 +244,7 @@ TEST_F(ConsoleMoveTest, HelpAndVersionGoToStandardOutputWithExitCodeZero)
 // subkeys (reading stays allowed), or reading. The key's own security comes back when the test ends.
 constexpr char kWritesDenied[] = "D:(D;;0x6;;;WD)(A;;KA;;;WD)";
 constexpr char kReadsDenied[] = "D:(D;;KR;;;WD)(A;;KA;;;WD)";
+constexpr char kDeleteDenied[] = "D:(D;;SD;;;WD)(A;;KA;;;WD)";
 
 class AccessDenied {
 public:
@@ -262,6 +284,23 @@ TEST_F(ConsoleMoveTest, ALocationThatCannotBeWrittenStopsTheCommandBeforeAnythin
         EXPECT_EQ(0u, list.exitCode) << Describe(list);
     }
     // The 64-bit view would have opened, but nothing moved there either.
+    EXPECT_EQ(before, Snapshot());
+}
+
+// A key deep in the second name's tree that may not be deleted is found before the first name moves.
+TEST_F(ConsoleMoveTest, AKeyDeepInAnEntryThatCannotBeMovedStopsTheCommandBeforeAnythingMoves)
+{
+    const RegistryTree before = Snapshot();
+    {
+        AccessDenied denied(View64().active + "\\Corvid Loopback\\Settings", kDeleteDenied);
+        const ConsoleRun run = Run({"hide", "Alder Desk 64", "Corvid Loopback"});
+        EXPECT_EQ(3u, run.exitCode) << Describe(run);
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ(0u, run.err.find("quimble64: cannot open " + View64().activeShown +
+                                   "\\Corvid Loopback\\Settings for writing: "))
+            << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("Nothing was moved")) << run.err;
+    }
     EXPECT_EQ(before, Snapshot());
 }
 

@@ -1,8 +1,9 @@
 // Starting a console program without a console of its own, with inheritable handles for its standard streams.
 #include "console_run.h"
 
+#include "argument_quoting.h"
 #include "console_text.h"
-#include "scoped_handle.h"
+#include "unique_handle.h"
 
 namespace {
 
@@ -32,12 +33,11 @@ std::string ReadAll(HANDLE handle, bool fromStart)
     return bytes;
 }
 
-// The program and each argument in quotes, which none of the tests' arguments holds itself.
 std::wstring CommandLine(const std::string& exe, const std::vector<std::string>& arguments)
 {
-    std::wstring commandLine = L"\"" + WideFromUtf8(exe) + L"\"";
+    std::wstring commandLine = QuoteArgument(WideFromUtf8(exe));
     for (const std::string& argument : arguments)
-        commandLine += L" \"" + WideFromUtf8(argument) + L"\"";
+        commandLine += L" " + QuoteArgument(WideFromUtf8(argument));
     return commandLine;
 }
 
@@ -49,20 +49,20 @@ ConsoleRun RunConsole(const std::string& exe, const std::vector<std::string>& ar
     std::wstring commandLine = CommandLine(exe, arguments);
 
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    ScopedHandle input(
+    KernelHandle input(
         CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr));
-    ScopedHandle errors(InheritableScratchFile());
-    ScopedHandle results(output == OutputTo::File ? InheritableScratchFile() : nullptr);
+    KernelHandle errors(InheritableScratchFile());
+    KernelHandle results(output == OutputTo::File ? InheritableScratchFile() : nullptr);
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     if (output == OutputTo::Pipe && CreatePipe(&readEnd, &writeEnd, &inherit, 0))
         SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    ScopedHandle pipeRead(readEnd);
+    KernelHandle pipeRead(readEnd);
     PROCESS_INFORMATION info = {};
     bool started = false;
     {
         // Closed once the child has its copy, so that reading the pipe ends when the child does.
-        ScopedHandle pipeWrite(writeEnd);
+        KernelHandle pipeWrite(writeEnd);
         HANDLE out = output == OutputTo::File ? results.Get() : pipeWrite.Get();
         if (!input.IsOpen() || !errors.IsOpen() || !out) {
             run.failure = "cannot make the standard handles, error " + std::to_string(GetLastError());
@@ -81,7 +81,7 @@ ConsoleRun RunConsole(const std::string& exe, const std::vector<std::string>& ar
         run.failure = "CreateProcessW(" + exe + ") failed, error " + std::to_string(GetLastError());
         return run;
     }
-    ScopedHandle process(info.hProcess);
+    KernelHandle process(info.hProcess);
     CloseHandle(info.hThread);
     if (output == OutputTo::Pipe)
         run.out = ReadAll(pipeRead.Get(), false);
@@ -110,7 +110,7 @@ ConsoleRun RunInNewConsole(const std::string& exe, const std::vector<std::string
         run.failure = "AllocConsole failed, error " + std::to_string(GetLastError());
         return run;
     }
-    ScopedHandle screen(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    KernelHandle screen(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -121,7 +121,7 @@ ConsoleRun RunInNewConsole(const std::string& exe, const std::vector<std::string
         FreeConsole();
         return run;
     }
-    ScopedHandle process(info.hProcess);
+    KernelHandle process(info.hProcess);
     CloseHandle(info.hThread);
     if (WaitForSingleObject(process.Get(), kRunTimeoutMs) != WAIT_OBJECT_0)
         TerminateProcess(process.Get(), 1);

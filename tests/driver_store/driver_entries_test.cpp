@@ -1,5 +1,6 @@
 // Which subkeys count as driver entries, and listing a location into a real list box.
-#include "driver_entries.h"
+#include "driver_lists.h"
+#include "driver_records.h"
 #include "driver_trees.h"
 #include "expected_texts.h"
 #include "list_host.h"
@@ -220,4 +221,80 @@ TEST(DriverEntries, ListingSurvivesAnySingleFailedCall)
     }
 }
 
+std::string Describe(const DriverRecord& record, bool anyServerHealth)
+{
+    const auto text = [](const std::optional<std::string>& value) { return value ? "\"" + *value + "\"" : "-"; };
+    const bool serverHealth = record.health != Health::BadClsid && record.health != Health::NotADriver;
+    return std::to_string(record.view) + (record.hidden ? " hidden " : " active ") + record.name + " " +
+           text(record.clsid) + " " + text(record.description) +
+           (anyServerHealth && serverHealth ? " (class looked up)"
+                                            : " " + text(record.server) + " " + std::to_string(int(record.health)));
+}
+
+const DriverRecord& Select(const std::vector<DriverRecord>& records, const std::string& name)
+{
+    for (const DriverRecord& record : records)
+        if (record.name == name)
+            return record;
+    return records.front();
+}
+
+std::vector<std::string> Described(const std::vector<DriverRecord>& records, bool anyServerHealth)
+{
+    std::vector<std::string> lines;
+    for (const DriverRecord& record : records)
+        lines.push_back(Describe(record, anyServerHealth));
+    return lines;
+}
+
+// The records (list and check) through the same seam: whatever single call fails, the reading either says so, naming
+// a key, or gives every record as it is; only a failed class lookup may change a driver's health, to "registration
+// unreadable". Nothing failed is passed off as "not a driver" or "not registered".
+TEST(DriverRecords, ReadingReportsAnySingleFailedCallOrLosesNothing)
+{
+    RegistrySandbox sandbox;
+    RegistryTree active;
+    for (const char* name : {"Alpha", "Bravo"})
+        active.Subkey(name, DriverTree(name));
+    active.Subkey("Lower", RegistryTree().String("clsid", "{5EED00AA-0C0F-4E1D-9A5B-00000000C0DE}"))
+        .Subkey("Plain Key", RegistryTree().String("Description", "no driver").Subkey("Inner", RegistryTree()));
+    WriteTree(HKEY_LOCAL_MACHINE, kActivePath, active);
+    WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, Drivers({"Parked"}));
+    const std::vector<RegistryView> views = {OwnView()};
+
+    std::vector<DriverRecord> expected;
+    FaultPoints points;
+    {
+        RegistryFaults faults;
+        ASSERT_EQ(ERROR_SUCCESS, ReadDriverRecords(views, expected).code);
+        points = FaultPointsOf(faults.Calls());
+    }
+    ASSERT_EQ(5u, expected.size());
+    std::cout << "records sweep: " << points.size() << " injection points\n";
+
+    for (const FaultPoint& point : points) {
+        SCOPED_TRACE("failing " + Describe(point));
+        std::vector<DriverRecord> records;
+        RecordsFailure failure;
+        {
+            RegistryFaults faults;
+            faults.Fail(point);
+            failure = ReadDriverRecords(views, records);
+            EXPECT_TRUE(faults.OpenKeys().empty()) << "a key was left open";
+            EXPECT_EQ(0, faults.StrayCloses());
+        }
+        if (failure.code != ERROR_SUCCESS) {
+            EXPECT_EQ(0u, failure.key.find("HKLM\\Software\\ASIO")) << failure.key;
+            continue;
+        }
+        EXPECT_EQ(Described(expected, true), Described(records, true));
+        for (const DriverRecord& record : records) {
+            if (record.health != Health::RegistrationUnreadable) {
+                EXPECT_EQ(Describe(Select(expected, record.name), false), Describe(record, false));
+            }
+        }
+    }
+}
+
 }  // namespace
+

@@ -1,10 +1,12 @@
 // The ">>" and "<<" commands on the real registry and real list boxes: what moves, what the lists show, what is said.
-#include "driver_moves.h"
+#include "driver_lists.h"
 #include "key_looks.h"
 #include "registry_key.h"
 #include "store_bench.h"
+#include "tree_copy.h"
 
 #include <gtest/gtest.h>
+#include <cstring>
 
 namespace {
 
@@ -177,12 +179,14 @@ TEST(MoveCommands, NameTakenOnTheOtherSideIsLeftInPlaceAndExplained)
 }
 
 // An installer may give its key a class and let users write their settings under it, or close it to them: a hide
-// and a restore keep each key's class name, its own DACL entries with their protection, and its owner.
+// and a restore keep each key's class name and owner, and every key allows and denies what it did, for the same
+// accounts. The parking key passes nothing down: a key that inherited entries holds them as its own in the copy,
+// closed to inheritance; a protected DACL is kept whole, entries marked inherited included (Wine marks none itself).
 TEST(MoveCommands, KeyClassesAndSecurityTravelWithTheEntry)
 {
     StoreBench bench;
     Locations start;
-    start.active = Drivers({"Alpha", "Bravo"});
+    start.active = Drivers({"Alpha", "Bravo", "Charlie"});
     start.hiddenExists = true;
     const RegistryTree& alpha = start.active.subkeys.at("Alpha");
     const RegistryTree& settings = alpha.subkeys.at("Settings");
@@ -194,32 +198,175 @@ TEST(MoveCommands, KeyClassesAndSecurityTravelWithTheEntry)
                        settings.subkeys.at("Channels"));
     CreateKeyWithClass(HKEY_LOCAL_MACHINE, entry + "\\Settings\\Channels\\Deepest", L"",
                        settings.subkeys.at("Channels").subkeys.at("Deepest"));
-    WriteTree(HKEY_LOCAL_MACHINE, std::string(kActivePath) + "\\Bravo", start.active.subkeys.at("Bravo"));
+    for (const char* name : {"Bravo", "Charlie"})
+        WriteTree(HKEY_LOCAL_MACHINE, std::string(kActivePath) + "\\" + name, start.active.subkeys.at(name));
     WriteTree(HKEY_LOCAL_MACHINE, kHiddenPath, RegistryTree());
+    SetDacl(HKEY_LOCAL_MACHINE, kHiddenPath, "D:P(A;;KA;;;BA)(A;;KA;;;SY)");
     // Closed to inheritance, users may write; deeper down an entry of its own beside what it inherits.
     SetDacl(HKEY_LOCAL_MACHINE, entry, "D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;KRKW;;;BU)");
     SetDacl(HKEY_LOCAL_MACHINE, entry + "\\Settings", "D:(A;CI;KR;;;WD)");
+    SetDacl(HKEY_LOCAL_MACHINE, entry + "\\Firmware", "D:(A;CI;KA;;;BA)(D;CIID;KA;;;BG)(A;CIID;KA;;;SY)(A;CIID;KR;;;BU)");
+    SetDacl(HKEY_LOCAL_MACHINE, entry + "\\Settings\\Channels", "D:P(A;CI;KA;;;BA)(D;CIID;KA;;;BG)(A;CIID;KR;;;WD)");
+    // All it has is inherited.
+    const std::string charlie = std::string(kActivePath) + "\\Charlie";
+    SetDacl(HKEY_LOCAL_MACHINE, charlie, "D:(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)(A;CIID;KR;;;BU)");
     const auto original = ReadKeyLooks(HKEY_LOCAL_MACHINE, entry);
     ASSERT_EQ(5u, original.size());
     // As set: protected, with the users' entry (the platform may spell its rights out).
     ASSERT_EQ(0u, original.at("").dacl.rfind("D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;", 0)) << original.at("").dacl;
     ASSERT_NE(std::string::npos, original.at("").dacl.find(";;;BU)")) << original.at("").dacl;
+    ASSERT_NE(std::string::npos, original.at("Firmware").dacl.find("(D;CIID;")) << original.at("Firmware").dacl;
     ASSERT_EQ(L"Channel Map", original.at("Settings\\Channels").className);
     const auto bravo = ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kActivePath) + "\\Bravo");
+    const auto charlieLooks = ReadKeyLooks(HKEY_LOCAL_MACHINE, charlie);
     ASSERT_EQ(start.active, ReadTree(HKEY_LOCAL_MACHINE, kActivePath));
-    bench.FillAndSelect(kActiveList, {"Alpha", "Bravo"});
+    bench.FillAndSelect(kActiveList, {"Alpha", "Bravo", "Charlie"});
 
     HideSelected(bench.host.Window());
-    EXPECT_EQ(original, ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kHiddenPath) + "\\Alpha"));
+    const auto hiddenAlpha = ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kHiddenPath) + "\\Alpha");
+    EXPECT_EQ(LooksInForce(original), LooksInForce(hiddenAlpha));
+    EXPECT_EQ(original.at(""), hiddenAlpha.at(""));
+    EXPECT_EQ(original.at("Settings\\Channels"), hiddenAlpha.at("Settings\\Channels"));
+    EXPECT_EQ(0u, hiddenAlpha.at("Firmware").dacl.rfind("D:P", 0)) << hiddenAlpha.at("Firmware").dacl;
     // An entry that only inherits keeps only inheriting, now from the parking key.
     EXPECT_EQ(bravo, ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kHiddenPath) + "\\Bravo"));
-    ASSERT_TRUE(SelectNamedItems(bench.host.Window(), kHiddenList, {"Alpha", "Bravo"}));
+    const auto hiddenCharlie = ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kHiddenPath) + "\\Charlie");
+    EXPECT_EQ(LooksInForce(charlieLooks), LooksInForce(hiddenCharlie));
+    EXPECT_EQ(0u, hiddenCharlie.at("").dacl.rfind("D:P", 0)) << hiddenCharlie.at("").dacl;
+    ASSERT_TRUE(SelectNamedItems(bench.host.Window(), kHiddenList, {"Alpha", "Bravo", "Charlie"}));
     RestoreSelected(bench.host.Window());
 
     EXPECT_TRUE(bench.boxes.Take().empty());
-    EXPECT_EQ(original, ReadKeyLooks(HKEY_LOCAL_MACHINE, entry));
+    EXPECT_EQ(LooksInForce(original), LooksInForce(ReadKeyLooks(HKEY_LOCAL_MACHINE, entry)));
     EXPECT_EQ(bravo, ReadKeyLooks(HKEY_LOCAL_MACHINE, std::string(kActivePath) + "\\Bravo"));
+    EXPECT_EQ(LooksInForce(charlieLooks), LooksInForce(ReadKeyLooks(HKEY_LOCAL_MACHINE, charlie)));
     EXPECT_EQ(start.active, ReadTree(HKEY_LOCAL_MACHINE, kActivePath));
+}
+
+// Entries that the registry's calls could not write back as they are: a name with a NUL in it would come back cut
+// there (a value "CLSID" NUL "x" would become the registration), and a link would be copied as the key it points to
+// and deleted through. Each is left untouched and named with its reason; nothing outside the entries changes.
+TEST(MoveCommands, EntriesThatCouldNotBeWrittenBackAsTheyAreStayUntouched)
+{
+    const std::string active = std::string(kActivePath) + "\\";
+    struct Case {
+        const char* name;
+        void (*make)(const std::string& entry);
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"Linked Entry", [](const std::string& entry) { CreateLink(HKEY_LOCAL_MACHINE, entry, "Software\\Elsewhere"); },
+         kRegistryLinkText},
+        {"Linked Subkey",
+         [](const std::string& entry) {
+             CreateLink(HKEY_LOCAL_MACHINE, entry + "\\Settings\\Shortcut", "Software\\Elsewhere");
+         },
+         kRegistryLinkText},
+        {"Nul In Subkey",
+         [](const std::string& entry) {
+             CreateSubkeyWithNulInName(HKEY_LOCAL_MACHINE, entry + "\\Settings", std::wstring(L"Channels\0Ghost", 14));
+         },
+         kNameCutShortText},
+        {"Nul In Value",
+         [](const std::string& entry) {
+             SetValueWithNulInName(HKEY_LOCAL_MACHINE, entry, std::wstring(L"CLSID\0x", 7));
+         },
+         kNameCutShortText},
+    };
+    StoreBench bench;
+    Locations start;
+    start.active = Drivers({"Linked Subkey", "Nul In Subkey", "Nul In Value", "Plain"});
+    start.hiddenExists = true;
+    WriteLocations(start);
+    // What the links point to: a driver elsewhere, with a class name that a copy made through the link would lose.
+    const RegistryTree elsewhereTree = DriverTree("Elsewhere");
+    CreateKeyWithClass(HKEY_LOCAL_MACHINE, "Software\\Elsewhere", L"Elsewhere Class", elsewhereTree);
+    for (const auto& [name, tree] : elsewhereTree.subkeys)
+        WriteTree(HKEY_LOCAL_MACHINE, "Software\\Elsewhere\\" + name, tree);
+    for (const Case& row : cases)
+        row.make(active + row.name);
+    Names all{"Plain"};
+    std::string expectedText = kNotMovedText;
+    for (const Case& row : cases) {
+        all.push_back(row.name);
+        expectedText += std::string("\n") + row.name + ": " + row.reason;
+    }
+    bench.FillAndSelect(kActiveList, all);
+    const RegistryTree software = ReadTree(HKEY_LOCAL_MACHINE, "Software");
+    const auto elsewhere = ReadKeyLooks(HKEY_LOCAL_MACHINE, "Software\\Elsewhere");
+
+    HideSelected(bench.host.Window());
+
+    EXPECT_TRUE(bench.boxes.TookOneBox(kQuimbleTitle, expectedText, bench.host.Window()));
+    RegistryTree expected = software;
+    expected.subkeys.at("ASIO").subkeys.erase("Plain");
+    expected.subkeys.at(kHiddenKeyName).Subkey("Plain", DriverTree("Plain"));
+    EXPECT_EQ(expected, ReadTree(HKEY_LOCAL_MACHINE, "Software"));
+    EXPECT_EQ(elsewhere, ReadKeyLooks(HKEY_LOCAL_MACHINE, "Software\\Elsewhere"));
+    EXPECT_EQ((Names{"Plain"}), bench.host.Items(kHiddenList));
+
+    // The delete goes by the tree as it was read, each key taken by its handle: a key that has become a link since
+    // goes as a link, and what it points to stays.
+    const std::string plain = std::string(kHiddenPath) + "\\Plain";
+    RegistryKey location;
+    RegistryKey entry;
+    ASSERT_EQ(ERROR_SUCCESS, OpenLocation(kHiddenPath, KEY_ALL_ACCESS, location));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(location.Get(), "Plain", 0, KEY_READ, entry.Receive()));
+    KeyImage image;
+    ASSERT_EQ(ERROR_SUCCESS, ReadKeyImage(entry.Get(), 0, image));
+    entry.Close();
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_LOCAL_MACHINE, (plain + "\\Firmware").c_str()));
+    CreateLink(HKEY_LOCAL_MACHINE, plain + "\\Firmware", "Software\\Elsewhere\\Firmware");
+    EXPECT_EQ(ERROR_SUCCESS, DeleteTree(location.Get(), L"Plain", image, 0));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, plain));
+    EXPECT_TRUE(MachineKeyHolds("Software\\Elsewhere", elsewhereTree));
+    EXPECT_EQ(elsewhere, ReadKeyLooks(HKEY_LOCAL_MACHINE, "Software\\Elsewhere"));
+    // The sandbox's clean-up could not reach these.
+    DeleteKeyItself(HKEY_LOCAL_MACHINE, kActivePath, L"Linked Entry");
+    DeleteKeyItself(HKEY_LOCAL_MACHINE, active + "Linked Subkey\\Settings", L"Shortcut");
+    DeleteKeyItself(HKEY_LOCAL_MACHINE, active + "Nul In Subkey\\Settings", std::wstring(L"Channels\0Ghost", 14));
+}
+
+// Values as they are stored, whatever their type and length: a string without its terminator, or of an odd number
+// of bytes, a number too short for its type, a type of the installer's own. Beside a large value of zero bytes,
+// whose room a copy may reuse.
+TEST(MoveCommands, ValuesTravelByteForByte)
+{
+    struct Case {
+        const wchar_t* name;
+        RegistryValue value;
+    };
+    const Case cases[] = {
+        {L"Unterminated", {REG_SZ, std::string("a\0b\0c\0", 6)}},
+        {L"Odd", {REG_SZ, std::string("a\0b\0c", 5)}},
+        {L"Expand", {REG_EXPAND_SZ, std::string("%\0X\0", 4)}},
+        {L"Multi", {REG_MULTI_SZ, std::string("a\0\0\0", 4)}},
+        {L"Nothing", {REG_SZ, std::string()}},
+        {L"Short", {REG_DWORD, std::string("\x01\x02\x03", 3)}},
+        {L"Own type", {0x4711, std::string("xyz", 3)}},
+        {L"Zeros", {REG_BINARY, std::string(4096, '\0')}},
+    };
+    StoreBench bench;
+    Locations start;
+    start.active = Drivers({"Alpha", "Bravo"});
+    bench.Start(start, kActiveList, {"Alpha"});
+    const std::vector<std::string> keys{std::string(kActivePath) + "\\Alpha", std::string(kActivePath) + "\\Alpha\\Settings"};
+    for (const std::string& key : keys)
+        for (const Case& row : cases)
+            SetExactValue(HKEY_LOCAL_MACHINE, key, row.name, row.value);
+
+    HideSelected(bench.host.Window());
+    ASSERT_TRUE(SelectNamedItems(bench.host.Window(), kHiddenList, {"Alpha"}));
+    const auto hidden = [](const std::string& key) { return kHiddenPath + key.substr(std::strlen(kActivePath)); };
+    for (const std::string& key : keys)
+        for (const Case& row : cases)
+            EXPECT_EQ(row.value, ExactValue(HKEY_LOCAL_MACHINE, hidden(key), row.name)) << hidden(key);
+    RestoreSelected(bench.host.Window());
+
+    EXPECT_TRUE(bench.boxes.Take().empty());
+    for (const std::string& key : keys)
+        for (const Case& row : cases)
+            EXPECT_EQ(row.value, ExactValue(HKEY_LOCAL_MACHINE, key, row.name)) << key;
 }
 
 // One entry at a time, without the lists: each outcome and what it leaves in the registry.

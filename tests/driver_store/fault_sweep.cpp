@@ -1,10 +1,27 @@
 // The sweeps' starting state and the checks after each command.
 #include "fault_sweep.h"
 
+#include "key_looks.h"
+
 #include <gtest/gtest.h>
 #include <algorithm>
 
 namespace {
+
+// Hosts load a subkey that holds "CLSID" in any letter case, as the registry finds value names.
+bool HostsLoad(const RegistryTree& subkey)
+{
+    return subkey.values.count("CLSID") > 0;
+}
+
+Names NamesHostsLoad(const RegistryTree& location)
+{
+    Names names;
+    for (const auto& [name, subtree] : location.subkeys)
+        if (HostsLoad(subtree))
+            names.push_back(name);
+    return Sorted(names);
+}
 
 // As the registry finds names: the older copy of a driver registered again may spell it otherwise.
 bool Contains(const Names& names, const std::string& name)
@@ -54,12 +71,12 @@ const RegistryTree* Find(const RegistryTree& location, const std::string& name)
             if (tree == source.subkeys.at(name))
                 continue;
             // A delete of the older copy that fails half-way leaves remains of it, which nothing could take back.
-            const bool olderCopyRemains = earlier && replaceable(name) && !IsRegistration(tree);
+            const bool olderCopyRemains = earlier && replaceable(name) && !HostsLoad(tree);
             if (olderCopyRemains)
                 continue;
-            if (!remainsAllowed || IsRegistration(tree))
+            if (!remainsAllowed || HostsLoad(tree))
                 return ::testing::AssertionFailure()
-                       << "\"" << name << "\" is not whole" << (IsRegistration(tree) ? " but registered" : "") << ":"
+                       << "\"" << name << "\" is not whole" << (HostsLoad(tree) ? " but registered" : "") << ":"
                        << ::testing::PrintToString(tree);
         }
     }
@@ -70,10 +87,10 @@ const RegistryTree* Find(const RegistryTree& location, const std::string& name)
 {
     for (const auto& [listId, location] : {std::pair{kActiveList, &after.active}, {kHiddenList, &after.hidden}}) {
         const Names items = host.Items(listId);
-        if (items != DriverNames(*location))
+        if (items != NamesHostsLoad(*location))
             return ::testing::AssertionFailure()
                    << "list " << listId << " shows " << ::testing::PrintToString(items) << ", the location holds "
-                   << ::testing::PrintToString(DriverNames(*location));
+                   << ::testing::PrintToString(NamesHostsLoad(*location));
     }
     return ::testing::AssertionSuccess();
 }
@@ -104,6 +121,11 @@ const RegistryTree* Find(const RegistryTree& location, const std::string& name)
 
 namespace {
 
+std::string SourcePath(const Direction& direction)
+{
+    return direction.source == &Locations::active ? kActivePath : kHiddenPath;
+}
+
 RegistryTree SmallDriverTree(const std::string& tag)
 {
     return RegistryTree()
@@ -121,6 +143,18 @@ SweepStart MakeSweepStart(const Direction& direction, const SweepOptions& option
     locations.hiddenExists = true;
     for (const std::string& name : start.selected)
         (locations.*direction.source).Subkey(name, entry(name));
+    RegistryTree& echo = (locations.*direction.source).subkeys.at("Echo");
+    const RegistryValue registration = echo.values.at("CLSID");
+    echo.values.erase("CLSID");
+    echo.Value("clsid", registration.type, registration.data);
+    start.listedByHand = {"Echo"};
+    const std::string source = SourcePath(direction) + "\\";
+    start.dacls = {
+        {kActivePath, "D:P(A;;KA;;;BA)(A;;KA;;;SY)"},
+        {kHiddenPath, "D:P(A;;KA;;;BA)(A;;KA;;;SY)"},
+        {source + "Alpha\\Settings", "D:P(A;CI;KA;;;BA)(D;CIID;KA;;;BG)(A;CIID;KA;;;SY)(A;CIID;KR;;;BU)"},
+        {source + "Charlie", "D:(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)(A;CIID;KR;;;BU)"},
+    };
     for (const char* name : {"Bravo", "Delta"})
         locations.active.Subkey(name, entry(name));
     locations.active.Subkey("Not A Driver", RegistryTree().Dword("Level", 3).Subkey("Inner", entry("inner")));
@@ -139,6 +173,30 @@ SweepStart MakeSweepStart(const Direction& direction, const SweepOptions& option
         (locations.*direction.destination).Subkey("Echo", RegistryTree().String("Note", "kept by another program"));
     }
     return start;
+}
+
+// Writes the start, with its DACLs, and lists and selects its entries.
+void Begin(StoreBench& bench, const Direction& direction, const SweepStart& start)
+{
+    Names listed;
+    for (const std::string& name : start.selected)
+        if (!Contains(start.listedByHand, name))
+            listed.push_back(name);
+    bench.Start(start.locations, direction.sourceList, listed);
+    for (const KeyDacl& dacl : start.dacls)
+        SetDacl(HKEY_LOCAL_MACHINE, dacl.path, dacl.sddl);
+    for (const std::string& name : start.listedByHand)
+        bench.host.Add(direction.sourceList, name);
+    ASSERT_TRUE(SelectNamedItems(bench.host.Window(), direction.sourceList, start.listedByHand));
+}
+
+// Each key of HKEY_LOCAL_MACHINE\path by its path below it, with the entries of its DACL in force.
+std::map<std::string, std::string> DaclsInForce(const std::string& path)
+{
+    std::map<std::string, std::string> dacls;
+    for (const auto& [below, look] : ReadKeyLooks(HKEY_LOCAL_MACHINE, path))
+        dacls[below] = EntriesInForce(look.dacl);
+    return dacls;
 }
 
 // Opening the locations comes first; when it fails, the command stops there with its one box.
@@ -161,8 +219,12 @@ Calls FaultSweep::Run(const FaultPoints& failing) const
     const SweepStart& start = start_;
     StoreBench bench(host_);
     bench.boxes.AnswerWith(IDYES);
-    bench.Start(start.locations, direction.sourceList, start.selected);
+    Begin(bench, direction, start);
     const ListHost& host = bench.host;
+    const std::string sourcePath = SourcePath(direction);
+    std::map<std::string, std::map<std::string, std::string>> dacls;
+    for (const std::string& name : start.selected)
+        dacls[name] = DaclsInForce(sourcePath + "\\" + name);
     // Painted first, so that what the command changes shows as waiting to be repainted.
     host.PaintNow();
 
@@ -218,13 +280,26 @@ Calls FaultSweep::Run(const FaultPoints& failing) const
     for (const std::string& name : start.selected) {
         const RegistryTree* inSource = Find(after.*direction.source, name);
         const RegistryTree* inDestination = Find(after.*direction.destination, name);
-        if (Contains(start.inTheWay, name) || !inSource || !IsRegistration(*inSource))
+        if (Contains(start.inTheWay, name) || !inSource || !HostsLoad(*inSource))
             continue;
         // An older copy that a failure kept from being replaced is no copy of the entry.
         const bool copied = inDestination && *inDestination == (start.locations.*direction.source).subkeys.at(name);
         (copied ? inBoth : stayedBehind).push_back(name);
     }
     EXPECT_LE(stayedBehind.size() + inBoth.size(), failing.size()) << ::testing::PrintToString(stayedBehind);
+    for (const std::string& name : start.selected) {
+        for (const RegistryTree Locations::*location : {direction.source, direction.destination}) {
+            const RegistryTree* entry = Find(after.*location, name);
+            const bool inTheWay = location == direction.destination && Contains(start.inTheWay, name);
+            // An older copy that a failure kept from being replaced has security of its own.
+            const bool olderCopy = location == direction.destination && Contains(start.registeredAgain, name) &&
+                                   entry && *entry != (start.locations.*direction.source).subkeys.at(name);
+            if (!entry || !HostsLoad(*entry) || inTheWay || olderCopy)
+                continue;
+            const std::string path = (location == direction.source ? sourcePath : direction.destinationPath);
+            EXPECT_EQ(dacls.at(name), DaclsInForce(path + "\\" + name)) << path << "\\" << name;
+        }
+    }
     EXPECT_TRUE(FailuresNamed(boxes, kNotMovedText, stayedBehind));
     EXPECT_TRUE(FailuresNamed(boxes, kInBothText, inBoth));
     Names stillListed;
@@ -239,7 +314,7 @@ int FaultSweep::RunCheckingEveryCrashPoint() const
 {
     StoreBench bench(host_);
     bench.boxes.AnswerWith(IDYES);
-    bench.Start(start_.locations, direction_.sourceList, start_.selected);
+    Begin(bench, direction_, start_);
     int states = 0;
     {
         RegistryFaults faults;

@@ -11,11 +11,22 @@ enum class Persistence { Once, PerKey };
 
 using Calls = std::vector<RegistryCall>;
 
-// Selected entries in the direction's source, beside unselected entries and a subkey that is no entry.
+// A DACL to give a key, by its path under HKEY_LOCAL_MACHINE, in SDDL.
+struct KeyDacl {
+    std::string path;
+    const char* sddl;
+};
+
+// Selected entries in the direction's source, beside unselected entries and a subkey that is no entry. The selected
+// entries are of the kinds that test a copy's security and its registration: one with a protected DACL that holds
+// entries marked inherited, one whose DACL is all inherited, one registered as "clsid" (which the dialog does not
+// list, and which is put in its list by hand, as for a program that lists what hosts load).
 struct SweepStart {
     Locations locations;
     Names selected;
     Names inTheWay;  // selected names the destination already has, which must stay where they are
+    std::vector<KeyDacl> dacls;  // set once the locations are written; neither location passes anything down
+    Names listedByHand;
     // Selected names the destination holds an older copy of, registered again: replaced, it may go or leave remains.
     Names registeredAgain;
 };
@@ -46,8 +57,9 @@ public:
     // checks that: every selected entry is whole in at least one location; whatever else changed is a complete copy
     // of a selected entry, or accepted remains; nothing unselected changed; each list shows exactly the
     // registrations of its location, still selected where they did not move, and draws its changes; every key
-    // opened is closed once; at most one entry per failure stays behind; the boxes are the ones the start calls for,
-    // and every selected device not moved for a failure is named with its reason. Returns the calls made, in order.
+    // opened is closed once; at most one entry per failure stays behind; the keys of every registration of a
+    // selected entry allow and deny what the original's did; the boxes are the ones the start calls for, and every
+    // selected device not moved for a failure is named with its reason. Returns the calls made, in order.
     Calls Run(const FaultPoints& failing) const;
     // Runs the command without failures and, before every registry call, checks the registry as a kill at that
     // moment would leave it: every selected entry whole and registered somewhere, and no "CLSID" on an incomplete

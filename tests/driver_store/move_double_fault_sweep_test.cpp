@@ -30,7 +30,8 @@ class MoveDoubleFaultSweep : public ::testing::TestWithParam<DoubleSweep> {};
 
 // The second failure is taken from the calls the command makes once the first has failed, clean-ups included, on
 // the keys of the entry the first failure hit (or on the locations): a failure on another entry is a single failure
-// there, which the single sweep covers. Each call is failed on its first occurrence on that key.
+// there, which the single sweep covers. Each call is failed on its first occurrence on that key. Closes are left
+// out: a failing close still closes, and nothing reads what it returns, so a pair with one is a single failure.
 TEST_P(MoveDoubleFaultSweep, KeepsEveryEntryWholeWhicheverTwoCallsFail)
 {
     const DoubleSweep& sweep = GetParam();
@@ -43,7 +44,10 @@ TEST_P(MoveDoubleFaultSweep, KeepsEveryEntryWholeWhicheverTwoCallsFail)
     const FaultSweep faultSweep(*sweep.direction, options);
     const FaultPoints firsts = FaultPointsOf(faultSweep.Run({}));
     int pairs = 0;
+    const auto isClose = [](const FaultPoint& point) { return point.call == "RegCloseKey"; };
     for (const FaultPoint& first : firsts) {
+        if (isClose(first))
+            continue;
         const FaultPoints afterFirst = FaultPointsOf(faultSweep.Run({first}));
         const auto failed = std::find_if(afterFirst.begin(), afterFirst.end(), [&](const FaultPoint& point) {
             return point.call == first.call && point.path == first.path && point.occurrence == first.occurrence;
@@ -52,7 +56,8 @@ TEST_P(MoveDoubleFaultSweep, KeepsEveryEntryWholeWhicheverTwoCallsFail)
         const std::string entry = EntryOf(first.path);
         for (auto second = failed + 1; second != afterFirst.end(); ++second) {
             const std::string secondEntry = EntryOf(second->path);
-            if (second->occurrence != 1 || !(entry.empty() || secondEntry.empty() || secondEntry == entry))
+            if (second->occurrence != 1 || isClose(*second) ||
+                !(entry.empty() || secondEntry.empty() || secondEntry == entry))
                 continue;
             SCOPED_TRACE("failing " + Describe(first) + " and " + Describe(*second));
             faultSweep.Run({first, *second});
@@ -105,7 +110,9 @@ TEST(RegistryFaults, FailuresKeptPerKeyRecurForThatKeyOnly)
         RegistryKey location;
         ASSERT_EQ(ERROR_SUCCESS,
                   registryCalls.openKeyEx(HKEY_LOCAL_MACHINE, kActivePath, 0, KEY_ALL_ACCESS, location.Receive()));
-        EXPECT_EQ(ERROR_SUCCESS, registryCalls.deleteKey(location.Get(), "Alpha")) << "another call on the same key";
+        RegistryKey alpha;
+        EXPECT_EQ(ERROR_SUCCESS, registryCalls.openKeyExW(location.Get(), L"Alpha", 0, KEY_READ, alpha.Receive()))
+            << "another call on the same key";
     }
 }
 

@@ -1,6 +1,6 @@
 // A hide and a restore with each of their registry calls failing in turn, or cut short before any of them: no driver
 // entry may be lost or half-copied, no remains may be left behind, and what did not move is named with its reason.
-#include "driver_moves.h"
+#include "driver_lists.h"
 #include "fault_sweep.h"
 #include "registry_faults.h"
 
@@ -142,19 +142,19 @@ TEST(MoveFaultSweep, TwoFailuresLeaveNoBrokenRegistration)
     };
     const Case cases[] = {
         {"the copy and clearing it away fail",
-         {{"RegSetValueExW", kHiddenBravo, 1}, {"SHDeleteKeyA", kHiddenBravo, 1}},
+         {{"RegSetValueExW", kHiddenBravo, 1}, {"NtDeleteKey", kHiddenBravo, 1}},
          Holds::Whole, Holds::Remains, {"Alpha", "Bravo"}, {}, kNotMovedText},
         {"unregistering the source and the copy fail",
          {{"RegDeleteValueA", kActiveBravo, 1}, {"RegDeleteValueA", kHiddenBravo, 1}},
          Holds::Whole, Holds::Whole, {"Alpha", "Bravo"}, {"Bravo"}, kInBothText},
         {"deleting the source and recreating it fail",
-         {{"SHDeleteKeyA", kActiveBravo, 1}, {"RegCreateKeyExW", kActiveBravo, 1}},
+         {{"NtDeleteKey", kActiveBravo, 1}, {"RegCreateKeyExW", kActiveBravo, 1}},
          Holds::Remains, Holds::Whole, {"Alpha"}, {"Bravo"}, nullptr},
         {"deleting the source and copying it back fail",
-         {{"SHDeleteKeyA", kActiveBravo, 1}, {"RegSetValueExW", kActiveBravo, 1}},
+         {{"NtDeleteKey", kActiveBravo, 1}, {"RegSetValueExW", kActiveBravo, 1}},
          Holds::Remains, Holds::Whole, {"Alpha"}, {"Bravo"}, nullptr},
         {"deleting the source and then the copy fail",
-         {{"SHDeleteKeyA", kActiveBravo, 1}, {"SHDeleteKeyA", kHiddenBravo, 1}},
+         {{"NtDeleteKey", kActiveBravo, 1}, {"NtDeleteKey", kHiddenBravo, 1}},
          Holds::Whole, Holds::Remains, {"Alpha", "Bravo"}, {}, kNotMovedText},
     };
     for (const Case& row : cases) {

@@ -1,5 +1,4 @@
-// Failures look like real ones where that is cheap: a failing delete does part of its work first, and a failing
-// enumeration leaves a plausible name behind.
+// Failures look like real ones where that is cheap: a failing enumeration leaves a plausible name behind.
 #include "registry_faults.h"
 
 #include "driver_entries.h"
@@ -30,27 +29,6 @@ std::string Utf8(const char* text)
     std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), static_cast<int>(wide.size()));
     return Utf8(wide.c_str());
-}
-
-std::string FirstSubkeyName(HKEY key)
-{
-    char name[256] = {};
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return std::string();
-    return name;
-}
-
-// Deletes the first subkey of the tree, as a delete that stops half-way through leaves it.
-void DeletePartly(HKEY parent, const char* name)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    const std::string subkey = FirstSubkeyName(key);
-    if (!subkey.empty())
-        SHDeleteKeyA(key, subkey.c_str());
-    RegCloseKey(key);
 }
 
 // Writes text into a failing call's name buffer, so a caller that ignores the failure reads a plausible name.
@@ -160,11 +138,11 @@ LSTATUS WINAPI EnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, 
     return RegEnumValueW(key, index, name, nameSize, reserved, type, data, dataSize);
 }
 
-LSTATUS WINAPI QueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+LSTATUS WINAPI QueryValueEx(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
 {
-    if (current->Fails("RegQueryValueExW", key))
+    if (current->Fails("RegQueryValueExA", key))
         return ERROR_ACCESS_DENIED;
-    return RegQueryValueExW(key, name, reserved, type, data, size);
+    return RegQueryValueExA(key, name, reserved, type, data, size);
 }
 
 LSTATUS WINAPI SetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
@@ -188,15 +166,11 @@ LSTATUS WINAPI SetKeySecurity(HKEY key, SECURITY_INFORMATION parts, PSECURITY_DE
     return RegSetKeySecurity(key, parts, descriptor);
 }
 
-DWORD WINAPI DeleteKey(HKEY parent, LPCSTR name)
+LONG WINAPI DeleteKeyByHandle(HKEY key)
 {
-    const bool fails = current->Fails("SHDeleteKeyA", parent, Utf8(name));
-    current->Deleting(parent, name);
-    if (fails) {
-        DeletePartly(parent, name);
-        return ERROR_ACCESS_DENIED;
-    }
-    return SHDeleteKeyA(parent, name);
+    const bool fails = current->Fails("NtDeleteKey", key);
+    current->Deleting(key);
+    return fails ? ERROR_ACCESS_DENIED : ::DeleteOpenKey(key);
 }
 
 LSTATUS WINAPI DeleteValue(HKEY key, LPCSTR valueName)
@@ -255,10 +229,10 @@ std::string Describe(const FaultPoint& point)
 RegistryFaults::RegistryFaults() : previous_(registryCalls), outer_(current)
 {
     current = this;
-    registryCalls =
-        RegistryCalls{OpenKeyEx,      OpenKeyExW,     CreateKeyEx, CreateKeyExW, QueryInfoKey,  QueryInfoKeyW,
-                      EnumKeyEx,      EnumKeyExW,     EnumValue,   EnumValueW,   QueryValueExW, SetValueExW,
-                      GetKeySecurity, SetKeySecurity, DeleteKey,   DeleteValue,  CloseKey};
+    registryCalls = RegistryCalls{OpenKeyEx,     OpenKeyExW,  CreateKeyEx,    CreateKeyExW,      QueryInfoKey,
+                                  QueryInfoKeyW, EnumKeyEx,   EnumKeyExW,     EnumValue,         EnumValueW,
+                                  QueryValueEx,  SetValueExW, GetKeySecurity, SetKeySecurity,    DeleteKeyByHandle,
+                                  DeleteValue,   CloseKey};
 }
 
 RegistryFaults::~RegistryFaults()
@@ -305,14 +279,22 @@ void RegistryFaults::Opened(HKEY key, HKEY parent, const std::string& subkeyName
     paths_[key] = PathOf(parent, subkeyName);
 }
 
-void RegistryFaults::Deleting(HKEY parent, const char* subkeyName)
+void RegistryFaults::Deleting(HKEY key)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, subkeyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    const std::string path = PathOf(key, std::string());
+    for (const char* location : {kHiddenLocationPath, kActiveLocationPath}) {
+        const std::string prefix = MachinePath(location) + "\\";
+        if (path.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string entry = std::string(location) + "\\" + EntryOf(path);
+        HKEY opened = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+            return;
+        if (RegQueryValueExA(opened, "CLSID", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+            ++registeredTreesDeleted_;
+        RegCloseKey(opened);
         return;
-    if (RegQueryValueExA(key, "CLSID", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-        ++registeredTreesDeleted_;
-    RegCloseKey(key);
+    }
 }
 
 void RegistryFaults::Closed(HKEY key)
@@ -332,6 +314,8 @@ std::string RegistryFaults::PathOf(HKEY key, const std::string& subkeyName) cons
         path = known->second;
     else if (key == HKEY_LOCAL_MACHINE)
         path = "hklm";
+    else if (key == HKEY_CLASSES_ROOT)
+        path = "hkcr";
     else  // a key the test opened itself: its handle is all there is to go by
         path = std::to_string(reinterpret_cast<UINT_PTR>(key));
     if (!subkeyName.empty())

@@ -63,15 +63,15 @@ public:
     const std::set<HKEY>& OpenKeys() const { return openKeys_; }
     // Closes of keys the table never handed out (closed twice, or never opened).
     int StrayCloses() const { return strayCloses_; }
-    // Deletes of a tree that still held its "CLSID" value when the delete began: one cut short at any point would
-    // leave a registration without its whole tree.
+    // Keys deleted from an entry that still held its "CLSID" value (in any letter case): a delete cut short there
+    // would leave a registration without its whole tree.
     int RegisteredTreesDeleted() const { return registeredTreesDeleted_; }
 
     // Used by the stand-ins. A call is about one key: a handle, or a parent handle and a subkey name (UTF-8).
     bool Fails(const char* callName, HKEY key, const std::string& subkeyName = std::string());
     void Opened(HKEY key, HKEY parent, const std::string& subkeyName);
     void Closed(HKEY key);
-    void Deleting(HKEY parent, const char* subkeyName);
+    void Deleting(HKEY key);
 
 private:
     std::string PathOf(HKEY key, const std::string& subkeyName) const;

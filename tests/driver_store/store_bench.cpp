@@ -1,7 +1,7 @@
 // The bench of the driver store's command tests.
 #include "store_bench.h"
 
-#include "driver_entries.h"
+#include "driver_lists.h"
 #include "registry_key.h"
 
 #include <gtest/gtest.h>

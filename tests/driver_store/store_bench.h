@@ -1,7 +1,7 @@
 // The bench of the driver store's command tests: the two locations as trees, the two lists, the two directions.
 #pragma once
 
-#include "driver_moves.h"
+#include "driver_lists.h"
 #include "driver_trees.h"
 #include "expected_texts.h"
 #include "list_host.h"

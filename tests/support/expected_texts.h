@@ -68,6 +68,11 @@ constexpr char kNotMovedText[] = "These devices could not be moved and were left
 constexpr char kInBothText[] =
     "These devices are now in both lists: they were copied, but a failure kept them from being removed from where "
     "they were:\n";
+// Why an entry was not moved, where the system has no words for it.
+constexpr char kNameCutShortText[] =
+    "it holds a value, key or class name with a NUL character in it, which could not be written back whole";
+constexpr char kRegistryLinkText[] =
+    "it holds a registry link, a key that stands for another key, which a move would not keep";
 inline std::string KeysInTheWayText(const std::string& locationPath)
 {
     return "These devices were left where they are, because HKEY_LOCAL_MACHINE\\" + locationPath +

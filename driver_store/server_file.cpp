@@ -1,9 +1,11 @@
 // Resolving a registered server path for a registry view and reading the file's headers for its architecture.
 #include "server_file.h"
 
-#include "scoped_handle.h"
+#include "unique_handle.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -12,6 +14,52 @@ constexpr const char* kWow64Variables[][2] = {
     {"%ProgramFiles%", "%ProgramFiles(x86)%"},
     {"%CommonProgramFiles%", "%CommonProgramFiles(x86)%"},
 };
+
+// The folders of System32 that the file system redirector leaves alone for a 32-bit process.
+constexpr const char* kExemptFolders[] = {"DriverStore", "catroot", "catroot2", "drivers\\etc", "LogFiles", "spool"};
+
+std::string WindowsDirectory()
+{
+    char folder[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryA(folder, MAX_PATH);
+    return length < MAX_PATH ? std::string(folder, length) : std::string();
+}
+
+bool RedirectedHere()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string Unquoted(const std::string& path)
+{
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
+        return path.substr(1, path.size() - 2);
+    return path;
+}
+
+bool IsRelative(const std::string& path)
+{
+    return !(path.size() >= 2 && path[1] == ':') && path.compare(0, 1, "\\") != 0 && path.compare(0, 1, "/") != 0;
+}
+
+std::vector<std::string> PathFolders()
+{
+    std::vector<std::string> folders;
+    const DWORD size = GetEnvironmentVariableA("PATH", nullptr, 0);
+    std::string path(size, '\0');
+    if (size == 0 || GetEnvironmentVariableA("PATH", &path[0], size) >= size)
+        return folders;
+    path.resize(std::strlen(path.c_str()));
+    for (size_t start = 0; start <= path.size();) {
+        const size_t end = std::min(path.find(';', start), path.size());
+        const std::string folder = Unquoted(path.substr(start, end - start));
+        if (!folder.empty())
+            folders.push_back(folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder);
+        start = end + 1;
+    }
+    return folders;
+}
 
 std::string SystemDirectory()
 {
@@ -46,6 +94,14 @@ std::string ReplaceVariable(std::string text, const char* variable, const char* 
     return text;
 }
 
+bool StartsWithAnyOf(const std::string& path, const std::string& folder, const char* const (&names)[6])
+{
+    for (const char* name : names)
+        if (StartsWithFolder(path, folder + "\\" + name))
+            return true;
+    return false;
+}
+
 bool ReadAt(HANDLE file, LONG offset, void* buffer, DWORD size)
 {
     DWORD read = 0;
@@ -75,7 +131,9 @@ ServerFiles::ServerFiles(const RegistryView& view)
     : wow64_(view.wow64),
       machine_(view.bits == 64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386),
       systemFolder_(view.wow64 ? SystemWow64Directory() : SystemDirectory()),
-      system32_(SystemDirectory())
+      system32_(SystemDirectory()),
+      redirectedHere_(RedirectedHere()),
+      windows_(WindowsDirectory())
 {
 }
 
@@ -97,19 +155,50 @@ std::string ServerFiles::Expand(const std::string& registered) const
     return expanded;
 }
 
+std::string ServerFiles::Redirected(const std::string& path) const
+{
+    if (!wow64_)
+        return path;
+    const std::string sysnative = windows_ + "\\Sysnative";
+    if (StartsWithFolder(path, sysnative))
+        return system32_ + path.substr(sysnative.size());
+    if (!StartsWithFolder(path, system32_) || StartsWithAnyOf(path, system32_, kExemptFolders))
+        return path;
+    return systemFolder_ + path.substr(system32_.size());
+}
+
+std::string ServerFiles::Openable(const std::string& path) const
+{
+    if (redirectedHere_ && StartsWithFolder(path, system32_))
+        return windows_ + "\\Sysnative" + path.substr(system32_.size());
+    return path;
+}
+
+std::string ServerFiles::Search(const std::string& relative) const
+{
+    std::vector<std::string> folders = {systemFolder_, windows_};
+    for (const std::string& folder : PathFolders())
+        folders.push_back(folder);
+    for (const std::string& folder : folders) {
+        const std::string candidate = Redirected(folder + "\\" + relative);
+        const DWORD attributes = GetFileAttributesA(Openable(candidate).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return candidate;
+    }
+    return systemFolder_ + "\\" + relative;
+}
+
 std::string ServerFiles::Resolve(const std::string& registered, bool expandable) const
 {
-    const std::string path = expandable ? Expand(registered) : registered;
-    if (path.find_first_of("\\/:") == std::string::npos)
-        return systemFolder_ + "\\" + path;
-    if (wow64_ && StartsWithFolder(path, system32_))
-        return systemFolder_ + path.substr(system32_.size());
-    return path;
+    const std::string path = Unquoted(expandable ? Expand(registered) : registered);
+    if (IsRelative(path))
+        return Search(path);
+    return Redirected(path);
 }
 
 ServerFile ServerFiles::Check(const std::string& path) const
 {
-    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    KernelHandle file(CreateFileA(Openable(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
         return ServerFile::Missing;

@@ -1,0 +1,90 @@
+// list and check: reading the records through the store, and what each prints of them.
+#include "record_commands.h"
+
+#include "console_text.h"
+#include "driver_records.h"
+#include "program_name.h"
+#include "record_output.h"
+#include "system_error_text.h"
+
+#include <string>
+
+namespace {
+
+// Where a 32-bit program on 64-bit Windows leaves the other view out of its table, it says who serves that one.
+std::string OtherViewNote(const std::vector<RegistryView>& views)
+{
+    if (ServedViews().size() == 1 && views.front().wow64)
+        return "\nThe 64-bit view, read by 64-bit ASIO programs, is listed by quimble64.exe.\n";
+    return std::string();
+}
+
+// The records of list and check; where a location cannot be read, says so on standard error and gives false.
+bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, std::vector<DriverRecord>& records, ExitCode& exitCode)
+{
+    const RecordsFailure failure = ReadDriverRecords(views, records);
+    for (DriverRecord& record : records)
+        record = Utf8Record(std::move(record));
+    if (failure.code == ERROR_SUCCESS)
+        return true;
+    // Only a denial is one: any other failure to read is the system's.
+    exitCode = failure.code == ERROR_ACCESS_DENIED ? ExitCode::AccessDenied : ExitCode::NotDone;
+    WriteError(std::string(kProgramName) + ": cannot read " + Utf8FromActiveCodePage(failure.key) + ": " +
+               Utf8FromActiveCodePage(SystemErrorText(failure.code)) + "\n");
+    return false;
+}
+
+
+// The views that have records, in the order given: a table of failures leaves out the views that have none.
+std::vector<RegistryView> ViewsWithRecords(const std::vector<RegistryView>& views,
+                                           const std::vector<DriverRecord>& records)
+{
+    std::vector<RegistryView> with;
+    for (const RegistryView& view : views)
+        for (const DriverRecord& record : records)
+            if (record.view == view.bits) {
+                with.push_back(view);
+                break;
+            }
+    return with;
+}
+
+}  // namespace
+
+ExitCode List(const CommandLine& line, const std::vector<RegistryView>& views)
+{
+    std::vector<DriverRecord> records;
+    ExitCode failed = ExitCode::Done;
+    if (!ReadRecordsOrSayWhy(views, records, failed))
+        return failed;
+    WriteOut(line.json ? RecordsAsJson(records) : RecordsAsTable(records, views) + OtherViewNote(views));
+    return ExitCode::Done;
+}
+
+ExitCode Check(const CommandLine& line, const std::vector<RegistryView>& views)
+{
+    std::vector<DriverRecord> records;
+    ExitCode failed = ExitCode::Done;
+    // The hidden location too, whose records only mark the active drivers registered again.
+    if (!ReadRecordsOrSayWhy(views, records, failed))
+        return failed;
+    size_t drivers = 0;
+    std::vector<DriverRecord> failing;
+    for (const DriverRecord& record : records) {
+        if (record.hidden)
+            continue;
+        if (record.health != Health::NotADriver)
+            ++drivers;
+        if (!PassesCheck(record.health))
+            failing.push_back(record);
+    }
+    const std::string checked = std::to_string(drivers) + " checked";
+    if (line.json)
+        WriteOut(RecordsAsJson(failing));
+    else if (failing.empty())
+        WriteOut("Every driver of the active location would load (" + checked + ").\n");
+    else
+        WriteOut(RecordsAsTable(failing, ViewsWithRecords(views, failing)) + "\n" + std::to_string(failing.size()) +
+                 " drivers of the active location would not load (" + checked + ").\n");
+    return failing.empty() ? ExitCode::Done : ExitCode::NotDone;
+}
