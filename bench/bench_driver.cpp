@@ -100,6 +100,8 @@ struct Bench {
     std::string bareExe;
     std::string consoleExe;
     std::string rawConsoleExe;
+    std::string rawProbeChildExe;
+    std::string asioDriverDll;
     int repetitions = 5;
     std::vector<Row> rows;
 
@@ -274,6 +276,49 @@ struct Bench {
         ClearConsoleViews();
     }
 
+    // quimble64 probe of drivers that load against a raw loop starting one minimal child per driver, and against the
+    // same drivers loaded in one process: the price of isolation.
+    void Probe(int drivers, double target)
+    {
+        Progress("quimble64 probe of " + std::to_string(drivers) + " drivers that load");
+        std::string failure;
+        const std::vector<std::string> clsids = SeedProbeDrivers(drivers, asioDriverDll, failure);
+        if (clsids.empty())
+            Fail(failure);
+        std::string all;
+        for (const std::string& clsid : clsids)
+            all += " " + clsid;
+        const std::string count = std::to_string(drivers);
+        const size_t loop =
+            Add("quimble64 probe, " + count + " drivers that load (vs raw loop, a child per driver)", "ms", target);
+        const size_t together =
+            Add("quimble64 probe, " + count + " drivers (vs the same loaded in one process)", "ms", 0);
+        const auto time = [&](const std::string& exe, const std::string& arguments) {
+            const ConsoleTiming run = TimeConsoleRun(exe, arguments);
+            if (!run.failure.empty())
+                Fail(run.failure);
+            return run.ms;
+        };
+        // Unmeasured first runs, which also show that every driver loads in both.
+        time(consoleExe, "probe --view 64");
+        time(rawProbeChildExe, all);
+        Interleave(
+            repetitions,
+            [&] {
+                const double probe = time(consoleExe, "probe --view 64");
+                rows[loop].project.push_back(probe);
+                rows[together].project.push_back(probe);
+            },
+            [&] {
+                const double start = NowMs();
+                for (const std::string& clsid : clsids)
+                    time(rawProbeChildExe, clsid);
+                rows[loop].baseline.push_back(NowMs() - start);
+                rows[together].baseline.push_back(time(rawProbeChildExe, all));
+            });
+        ClearConsoleViews();
+    }
+
     void Print() const
     {
         const char* edition = sizeof(void*) == 8 ? "64-bit" : "32-bit";
@@ -330,6 +375,9 @@ int main(int argc, char** argv)
         bench.consoleExe = WindowsPathOf(QUIMBLE_CONSOLE_EXE);
         bench.rawConsoleExe = WindowsPathOf(QUIMBLE_RAW_CONSOLE_EXE);
         bench.Console(1000, 1.25);
+        bench.rawProbeChildExe = WindowsPathOf(QUIMBLE_RAW_PROBE_CHILD_EXE);
+        bench.asioDriverDll = WindowsPathOf(QUIMBLE_BENCH_ASIO_DRIVER);
+        bench.Probe(20, 1.25);
     }
     ClearLocations();
     bench.Print();

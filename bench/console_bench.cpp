@@ -106,6 +106,24 @@ std::string SeedConsoleViews(int count)
     return std::string();
 }
 
+std::vector<std::string> SeedProbeDrivers(int count, const std::string& server, std::string& failure)
+{
+    ClearConsoleViews();
+    std::vector<std::string> clsids;
+    for (int index = 1; index <= count; ++index) {
+        const std::string entry = "Software\\ASIO\\" + DriverName(index);
+        const std::string registration = "Software\\Classes\\CLSID\\" + Clsid(index) + "\\InprocServer32";
+        if (!MakeKey(0, entry, "CLSID", REG_SZ, Clsid(index)) ||
+            !MakeKey(0, registration, "", REG_SZ, server) ||
+            !MakeKey(0, registration, "ThreadingModel", REG_SZ, "Both")) {
+            failure = "cannot seed " + entry;
+            return {};
+        }
+        clsids.push_back(Clsid(index));
+    }
+    return clsids;
+}
+
 void ClearConsoleViews()
 {
     for (const SeededView& view : kViews) {

@@ -3,11 +3,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Seeds each view's active location with `count` drivers, registers their classes in the same view with a
 // REG_EXPAND_SZ path under System32 (which the 32-bit view reads in SysWOW64), and places a server file of the
 // view's architecture there. Empty on success, else what failed.
 std::string SeedConsoleViews(int count);
+// Seeds the 64-bit view's active location with `count` drivers whose classes the DLL `server` serves. Gives their
+// class ids, or nothing and what failed in `failure`.
+std::vector<std::string> SeedProbeDrivers(int count, const std::string& server, std::string& failure);
 // Takes all of it away again.
 void ClearConsoleViews();
 

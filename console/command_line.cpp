@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr unsigned kLongestTimeout = 600;
+
 const CommandRow* FindCommand(const std::string& name)
 {
     for (const CommandRow& command : CommandTable())
@@ -31,6 +33,21 @@ bool ParseView(const char* text, int& view)
     return true;
 }
 
+// Whole seconds from 1 to 600, in plain digits.
+bool ParseTimeout(const char* text, unsigned& seconds)
+{
+    unsigned value = 0;
+    for (const char* digit = text; *digit; ++digit) {
+        if (*digit < '0' || *digit > '9' || value > kLongestTimeout)
+            return false;
+        value = value * 10 + static_cast<unsigned>(*digit - '0');
+    }
+    if (!*text || value < 1 || value > kLongestTimeout)
+        return false;
+    seconds = value;
+    return true;
+}
+
 // The option that getopt_long could not take, as the user typed it.
 std::string UnknownOption(char* const* argv)
 {
@@ -42,13 +59,15 @@ std::string UnknownOption(char* const* argv)
 // The options of one command, the command being argv[0]; the other arguments are its names, in their order.
 bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLine& line, std::string& error)
 {
-    // Each command's own options come from its row; getopt_long refuses the others for it.
+    // Only the options the command takes: getopt_long refuses the others.
     std::vector<option> options = {
         {"view", required_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
     };
     if (command.takesJson)
         options.push_back({"json", no_argument, nullptr, 'j'});
+    if (command.takesTimeout)
+        options.push_back({"timeout", required_argument, nullptr, 't'});
     if (command.takesReplace)
         options.push_back({"replace", no_argument, nullptr, 'r'});
     options.push_back({nullptr, 0, nullptr, 0});
@@ -74,6 +93,12 @@ bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLi
         case 'j':
             line.json = true;
             break;
+        case 't':
+            if (!ParseTimeout(optarg, line.timeoutSeconds)) {
+                error = std::string("--timeout takes whole seconds from 1 to 600, not \"") + optarg + "\"";
+                return false;
+            }
+            break;
         case 'r':
             line.replace = true;
             break;
@@ -91,7 +116,7 @@ bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLi
     // After "--" the rest are names, whatever they look like.
     names.insert(names.end(), argv.begin() + optind, argv.end());
     line.names = names;
-    if (command.takesNames && line.names.empty()) {
+    if (command.needsNames && line.names.empty()) {
         error = std::string(command.name) + " needs the name of at least one driver";
         return false;
     }
@@ -150,7 +175,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& li
 // clang-format off
 constexpr char kHelpStart[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT
-    ": lists, checks, hides and restores ASIO drivers from the command line.\n"
+    ": lists, checks, probes, hides and restores ASIO drivers from the command line.\n"
     "\n"
     "Usage:\n";
 constexpr char kHelpEnd[] =
@@ -158,14 +183,19 @@ constexpr char kHelpEnd[] =
     "Options:\n"
     "  --view 32|64  only this registry view\n"
     "  --json        one JSON array with an object per subkey: view, location, name, clsid, description,\n"
-    "                server, health, registered_again (the same driver both active and hidden)\n"
+    "                server, health, registered_again (true for the same driver both active and hidden)\n"
+    "                (probe: view, location, name, clsid, result, call, code, message, module,\n"
+    "                driver_name, driver_version, inputs, outputs, buffer_min, buffer_max, buffer_preferred,\n"
+    "                buffer_granularity, sample_rate)\n"
+    "  --timeout S   probe: how long one driver may take, 1 to 600 seconds (default 10)\n"
     "  --replace     where a name is the same driver in both locations (registered again, as by an update),\n"
     "                the one moved replaces the other, which is not kept\n"
     "\n"
     QUIMBLE_VIEWS_SERVED
     "\n"
-    "Exit codes: 0 everything asked was done; 1 a name was not moved, or check found a driver that would not\n"
-    "load; 2 usage error; 3 access denied (hide and restore need an elevated prompt: Run as administrator).\n";
+    "Exit codes: 0 everything asked was done; 1 a name was not moved, check found a driver that would not\n"
+    "load, or probe found one that does not load; 2 usage error; 3 access denied (hide and restore need an\n"
+    "elevated prompt: Run as administrator).\n";
 #ifdef _WIN64
 constexpr char kVersionLine[] =
     QUIMBLE_CONSOLE_NAME " " QUIMBLE_VERSION_TEXT " (ASIO Quimble command line, 64-bit edition, both registry views)\n";

@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "console_text.h"
 #include "dll_search_guard.h"
+#include "probe_child.h"
 #include "program_name.h"
 #include "registry_views.h"
 
@@ -65,6 +66,12 @@ ExitCode Run(const std::vector<std::string>& arguments)
 // The wide entry: the arguments arrive whole in any script, whatever the system's code page.
 int wmain(int argc, wchar_t** argv)
 {
+    // The probe's child loads a driver as a host does, its dependencies found as a host finds them; only the
+    // current folder is taken out of the search.
+    if (IsProbeChildMode(argc, argv)) {
+        SetDllDirectoryW(L"");
+        return static_cast<int>(RunProbeChild(argc, argv));
+    }
     // Before anything can load a DLL by name: hide and restore run elevated, often from the Downloads folder.
     GuardDllSearch();
     try {

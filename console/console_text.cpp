@@ -102,3 +102,13 @@ void WriteError(const std::string& utf8)
 {
     WriteTo(STD_ERROR_HANDLE, utf8);
 }
+
+std::string ReadToEnd(void* handle)
+{
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read)
+        bytes.append(buffer, read);
+    return bytes;
+}

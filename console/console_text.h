@@ -1,5 +1,5 @@
-// Text of the console programs: converting between the code page of the A calls, UTF-16 and UTF-8, and writing
-// UTF-8 to standard output and error as a console, a file or a pipe each needs it.
+// Text of the console programs: converting between the code page of the A calls, UTF-16 and UTF-8, writing UTF-8
+// to standard output and error as a console, a file or a pipe each needs it, and reading a file or a pipe to its end.
 #pragma once
 
 #include <string>
@@ -18,3 +18,6 @@ size_t CharacterCount(const std::string& utf8);
 // file or a pipe gets the UTF-8 bytes.
 void WriteOut(const std::string& utf8);
 void WriteError(const std::string& utf8);
+
+// Everything a file or a pipe gives from where it stands until its end.
+std::string ReadToEnd(void* handle);

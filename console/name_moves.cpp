@@ -60,7 +60,7 @@ LONG ListEntries(const RegistryView& view, const char* path, std::vector<Entry>&
 const Entry* FindEntry(const std::vector<Entry>& entries, const std::wstring& name)
 {
     for (const Entry& entry : entries)
-        if (CompareStringOrdinal(entry.wide.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+        if (SameDriverName(entry.wide, name))
             return &entry;
     return nullptr;
 }
@@ -287,4 +287,9 @@ ExitCode Hide(const CommandLine& line, const std::vector<RegistryView>& views)
 ExitCode Restore(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     return MoveByName(Direction::Restore, views, line.names, line.replace);
+}
+
+bool SameDriverName(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }

@@ -11,30 +11,6 @@
 
 namespace {
 
-// Where a 32-bit program on 64-bit Windows leaves the other view out of its table, it says who serves that one.
-std::string OtherViewNote(const std::vector<RegistryView>& views)
-{
-    if (ServedViews().size() == 1 && views.front().wow64)
-        return "\nThe 64-bit view, read by 64-bit ASIO programs, is listed by quimble64.exe.\n";
-    return std::string();
-}
-
-// The records of list and check; where a location cannot be read, says so on standard error and gives false.
-bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, std::vector<DriverRecord>& records, ExitCode& exitCode)
-{
-    const RecordsFailure failure = ReadDriverRecords(views, records);
-    for (DriverRecord& record : records)
-        record = Utf8Record(std::move(record));
-    if (failure.code == ERROR_SUCCESS)
-        return true;
-    // Only a denial is one: any other failure to read is the system's.
-    exitCode = failure.code == ERROR_ACCESS_DENIED ? ExitCode::AccessDenied : ExitCode::NotDone;
-    WriteError(std::string(kProgramName) + ": cannot read " + Utf8FromActiveCodePage(failure.key) + ": " +
-               Utf8FromActiveCodePage(SystemErrorText(failure.code)) + "\n");
-    return false;
-}
-
-
 // The views that have records, in the order given: a table of failures leaves out the views that have none.
 std::vector<RegistryView> ViewsWithRecords(const std::vector<RegistryView>& views,
                                            const std::vector<DriverRecord>& records)
@@ -51,11 +27,33 @@ std::vector<RegistryView> ViewsWithRecords(const std::vector<RegistryView>& view
 
 }  // namespace
 
+std::string OtherViewNote(const std::vector<RegistryView>& views)
+{
+    if (ServedViews().size() == 1 && views.front().wow64)
+        return "\nThe 64-bit view, read by 64-bit ASIO programs, is listed by quimble64.exe.\n";
+    return std::string();
+}
+
+bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, bool activeOnly, std::vector<DriverRecord>& records,
+                         ExitCode& exitCode)
+{
+    const RecordsFailure failure = ReadDriverRecords(views, activeOnly, records);
+    for (DriverRecord& record : records)
+        record = Utf8Record(std::move(record));
+    if (failure.code == ERROR_SUCCESS)
+        return true;
+    // Only a denial is one: any other failure to read is the system's.
+    exitCode = failure.code == ERROR_ACCESS_DENIED ? ExitCode::AccessDenied : ExitCode::NotDone;
+    WriteError(std::string(kProgramName) + ": cannot read " + Utf8FromActiveCodePage(failure.key) + ": " +
+               Utf8FromActiveCodePage(SystemErrorText(failure.code)) + "\n");
+    return false;
+}
+
 ExitCode List(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
     ExitCode failed = ExitCode::Done;
-    if (!ReadRecordsOrSayWhy(views, records, failed))
+    if (!ReadRecordsOrSayWhy(views, false, records, failed))
         return failed;
     WriteOut(line.json ? RecordsAsJson(records) : RecordsAsTable(records, views) + OtherViewNote(views));
     return ExitCode::Done;
@@ -66,7 +64,7 @@ ExitCode Check(const CommandLine& line, const std::vector<RegistryView>& views)
     std::vector<DriverRecord> records;
     ExitCode failed = ExitCode::Done;
     // The hidden location too, whose records only mark the active drivers registered again.
-    if (!ReadRecordsOrSayWhy(views, records, failed))
+    if (!ReadRecordsOrSayWhy(views, false, records, failed))
         return failed;
     size_t drivers = 0;
     std::vector<DriverRecord> failing;

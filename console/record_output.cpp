@@ -7,44 +7,19 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <array>
 
 namespace {
-
-constexpr size_t kColumns = 6;
-using Row = std::array<std::string, kColumns>;
-
-const char* LocationWord(bool hidden)
-{
-    return hidden ? "hidden" : "active";
-}
 
 nlohmann::ordered_json TextOrNull(const std::optional<std::string>& text)
 {
     return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
 }
 
-Row TableRow(const DriverRecord& record)
+TableRow RecordRow(const DriverRecord& record)
 {
     const auto cell = [](const std::optional<std::string>& text) { return text ? *text : std::string("-"); };
     return {LocationWord(record.hidden), record.name,         cell(record.clsid),
             cell(record.description),    cell(record.server), HealthWord(record.health)};
-}
-
-// Columns as wide as their widest cell, two spaces apart; the last is not padded, so no line ends in spaces.
-std::string AlignedRows(const std::vector<Row>& rows)
-{
-    std::array<size_t, kColumns> widths = {};
-    for (const Row& row : rows)
-        for (size_t column = 0; column < kColumns; ++column)
-            widths[column] = std::max(widths[column], CharacterCount(row[column]));
-    std::string text;
-    for (const Row& row : rows) {
-        for (size_t column = 0; column + 1 < kColumns; ++column)
-            text += row[column] + std::string(widths[column] - CharacterCount(row[column]) + 2, ' ');
-        text += row[kColumns - 1] + "\n";
-    }
-    return text;
 }
 
 // The names of the view's drivers registered again, each once, under a line that says what to do about them.
@@ -129,14 +104,42 @@ std::string RecordsAsTable(const std::vector<DriverRecord>& records, const std::
     for (const RegistryView& view : views) {
         if (!text.empty())
             text += "\n";
-        text += std::to_string(view.bits) + "-bit view: " + MachineKeyAsShown(view, kActiveLocationPath) +
-                " (active), " + MachineKeyAsShown(view, kHiddenLocationPath) + " (hidden)\n";
-        std::vector<Row> rows = {{"location", "name", "CLSID", "description", "server", "health"}};
+        text += ViewHeading(view);
+        std::vector<TableRow> rows = {{"location", "name", "CLSID", "description", "server", "health"}};
         for (const DriverRecord& record : records)
             if (record.view == view.bits)
-                rows.push_back(TableRow(record));
+                rows.push_back(RecordRow(record));
         text += rows.size() > 1 ? AlignedRows(rows) : "no entries\n";
         text += RegisteredAgainNote(records, view);
+    }
+    return text;
+}
+
+const char* LocationWord(bool hidden)
+{
+    return hidden ? "hidden" : "active";
+}
+
+std::string ViewHeading(const RegistryView& view)
+{
+    return std::to_string(view.bits) + "-bit view: " + MachineKeyAsShown(view, kActiveLocationPath) + " (active), " +
+           MachineKeyAsShown(view, kHiddenLocationPath) + " (hidden)\n";
+}
+
+// The last column is not padded, so no line ends in spaces.
+std::string AlignedRows(const std::vector<TableRow>& rows)
+{
+    std::vector<size_t> widths;
+    for (const TableRow& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (size_t column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], CharacterCount(row[column]));
+    }
+    std::string text;
+    for (const TableRow& row : rows) {
+        for (size_t column = 0; column + 1 < row.size(); ++column)
+            text += row[column] + std::string(widths[column] - CharacterCount(row[column]) + 2, ' ');
+        text += (row.empty() ? std::string() : row.back()) + "\n";
     }
     return text;
 }

@@ -22,3 +22,10 @@ std::string RecordsAsJson(const std::vector<DriverRecord>& records);
 // under column headings; a view without records says so. Under the rows, a note names the active records of
 // drivers registered again.
 std::string RecordsAsTable(const std::vector<DriverRecord>& records, const std::vector<RegistryView>& views);
+
+// The tables' parts that other commands' tables share: the word of a location, a view's heading line, and rows
+// aligned in columns as wide as their widest cell, two spaces apart, the first row being the column headings.
+const char* LocationWord(bool hidden);
+std::string ViewHeading(const RegistryView& view);
+using TableRow = std::vector<std::string>;
+std::string AlignedRows(const std::vector<TableRow>& rows);

@@ -152,11 +152,14 @@ void MarkRegisteredAgain(std::vector<DriverRecord>& records)
 
 }  // namespace
 
-RecordsFailure ReadDriverRecords(const std::vector<RegistryView>& views, std::vector<DriverRecord>& records)
+RecordsFailure ReadDriverRecords(const std::vector<RegistryView>& views, bool activeOnly,
+                                 std::vector<DriverRecord>& records)
 {
     for (const RegistryView& view : views) {
         const ViewReader reader(view);
         for (const bool hidden : {false, true}) {
+            if (hidden && activeOnly)
+                continue;
             RecordsFailure failure = reader.AddLocation(hidden ? kHiddenLocationPath : kActiveLocationPath, hidden,
                                                         records);
             if (failure.code != ERROR_SUCCESS)

@@ -38,8 +38,9 @@ struct RecordsFailure {
     std::string key;
 };
 
-// The records of every subkey of the active location and of the hidden one, view by view in the order given, with
-// the drivers registered again marked. A driver is a subkey holding a "CLSID" value in any letter case, as hosts read it. A location
-// that does not exist has none. Any other failure to read stops the reading and is returned.
-[[nodiscard]] RecordsFailure ReadDriverRecords(const std::vector<RegistryView>& views,
+// The records of every subkey of the active location, and of the hidden one too unless `activeOnly`, view by view
+// in the order given; with both read, the drivers registered again are marked. A driver is a subkey holding a
+// "CLSID" value in any letter case, as hosts read it. A location that does not exist has none. Any other failure to
+// read stops the reading and is returned.
+[[nodiscard]] RecordsFailure ReadDriverRecords(const std::vector<RegistryView>& views, bool activeOnly,
                                                std::vector<DriverRecord>& records);

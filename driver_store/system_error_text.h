@@ -11,3 +11,5 @@ constexpr LONG kRegistryLinkError = 0x20000002;
 
 // One line, without the trailing line break; "error N" where the system has no text for the code.
 std::string SystemErrorText(LONG code);
+// The system's own line alone, empty where the system has no text for the code (Wine has none for some).
+std::string SystemWordsFor(LONG code);

@@ -42,7 +42,8 @@ configure_edition() {
   # The 64-bit tests include the two-view and console tests, which also run the 32-bit edition's programs.
   cmake -S "$root" -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DQUIMBLE_OTHER_EDITION_EXE="$(edition_exe "$build" 32)" \
-    -DQUIMBLE_OTHER_CONSOLE_EXE="$(edition_console_exe "$build" 32)" "$@" \
+    -DQUIMBLE_OTHER_CONSOLE_EXE="$(edition_console_exe "$build" 32)" \
+    -DQUIMBLE_OTHER_TEST_DRIVER_DIR="$(edition_build "$build" 32)/tests/console/asio_test_drivers" "$@" \
     >"$folder/configure.log" 2>&1 || { cat "$folder/configure.log"; return 1; }
 }
 

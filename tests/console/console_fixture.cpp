@@ -142,6 +142,17 @@ void ConsoleTest::Register(const TestView& view, const std::string& clsid, DWORD
     WriteTree(HKEY_LOCAL_MACHINE, path, registration);
 }
 
+void ConsoleTest::Driver(const TestView& view, const std::string& location, const std::string& name, int clsid,
+                         const std::string& description, DWORD type, const std::string& server)
+{
+    RegistryTree entry = RegistryTree().String("CLSID", TestClsid(clsid)).Dword("Version", 3);
+    if (!description.empty())
+        entry.String("Description", description);
+    WriteTree(HKEY_LOCAL_MACHINE, location + "\\" + name, entry);
+    if (type)
+        Register(view, TestClsid(clsid), type, server);
+}
+
 void ConsoleTest::PlaceImage(const std::string& path, WORD machine, bool dll)
 {
     const std::string folder = path.substr(0, path.find_last_of('\\'));

@@ -40,6 +40,10 @@ protected:
 
     // The view's HKLM\Software\Classes\CLSID\{clsid}\InprocServer32 default value, as installers register it.
     void Register(const TestView& view, const std::string& clsid, DWORD type, const std::string& server);
+    // A driver entry `name` under `location` with the class id TestClsid(clsid) and a Description where one is
+    // given, its class registered in the view with the server path as a value of that type unless `type` is 0.
+    void Driver(const TestView& view, const std::string& location, const std::string& name, int clsid,
+                const std::string& description, DWORD type, const std::string& server);
     // A file with nothing but the headers that name an image's architecture, a DLL's unless `dll` is false.
     void PlaceImage(const std::string& path, WORD machine, bool dll = true);
     // Every location of both views (where it exists) and every class registered here, as they are now.

@@ -220,17 +220,6 @@ protected:
 
     // A driver entry with a description (none when empty) and its class registered in the same view (not when
     // `type` is 0).
-    void Driver(const TestView& view, const std::string& location, const std::string& name, int clsid,
-                const std::string& description, DWORD type, const std::string& server)
-    {
-        RegistryTree entry = RegistryTree().String("CLSID", TestClsid(clsid)).Dword("Version", 3);
-        if (!description.empty())
-            entry.String("Description", description);
-        WriteTree(HKEY_LOCAL_MACHINE, location + "\\" + name, entry);
-        if (type)
-            Register(view, TestClsid(clsid), type, server);
-    }
-
     static void WideDriver(const std::string& path, const std::string& clsid, const std::string& description)
     {
         HKEY key = nullptr;

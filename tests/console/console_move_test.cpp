@@ -212,6 +212,13 @@ TEST_F(ConsoleMoveTest, UsageErrorsExitWithTwoAndChangeNothing)
         {{"hide"}, "hide needs the name of at least one driver"},
         {{"restore", "--view", "64"}, "restore needs the name of at least one driver"},
         {{"list", "Alder Desk 64"}, "list takes no names, but was given \"Alder Desk 64\""},
+        // probe's timeout: whole seconds from 1 to 600, and only for probe.
+        {{"probe", "--timeout", "0"}, "--timeout takes whole seconds from 1 to 600, not \"0\""},
+        {{"probe", "--timeout", "601"}, "--timeout takes whole seconds from 1 to 600, not \"601\""},
+        {{"probe", "--timeout", "1.5"}, "--timeout takes whole seconds from 1 to 600, not \"1.5\""},
+        {{"probe", "--timeout", "99999999999"}, "--timeout takes whole seconds from 1 to 600, not \"99999999999\""},
+        {{"probe", "--timeout"}, "--timeout needs a value"},
+        {{"check", "--timeout", "5"}, "unknown option --timeout for check"},
     };
     const RegistryTree before = Snapshot();
     for (const Case& c : cases) {
@@ -229,9 +236,12 @@ TEST_F(ConsoleMoveTest, HelpAndVersionGoToStandardOutputWithExitCodeZero)
     const ConsoleRun help = Run({"--help"});
     EXPECT_EQ(0u, help.exitCode) << Describe(help);
     EXPECT_EQ(0u, help.out.find("quimble64 " QUIMBLE_VERSION ": ")) << help.out;
-    for (const char* line :
-         {"  quimble64 hide    NAME... [--view 32|64] [--replace]\n", "both registry views", "3 access denied"})
+    for (const char* line : {"  quimble64 hide    NAME... [--view 32|64] [--replace]\n",
+                             "  quimble64 probe   [NAME...] [--view 32|64] [--json] [--timeout SECONDS]\n",
+                             "both registry views", "3 access denied"})
         EXPECT_NE(std::string::npos, help.out.find(line)) << line;
+    // The probe's child mode is the program's own business.
+    EXPECT_EQ(std::string::npos, help.out.find("--probe-child")) << help.out;
     EXPECT_EQ(help.out, Run({"hide", "--help"}).out);
 
     const ConsoleRun version = Run({"--version"});

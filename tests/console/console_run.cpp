@@ -25,12 +25,7 @@ std::string ReadAll(HANDLE handle, bool fromStart)
 {
     if (fromStart)
         SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read)
-        bytes.append(buffer, read);
-    return bytes;
+    return ReadToEnd(handle);
 }
 
 std::wstring CommandLine(const std::string& exe, const std::vector<std::string>& arguments)

@@ -266,7 +266,7 @@ TEST(DriverRecords, ReadingReportsAnySingleFailedCallOrLosesNothing)
     FaultPoints points;
     {
         RegistryFaults faults;
-        ASSERT_EQ(ERROR_SUCCESS, ReadDriverRecords(views, expected).code);
+        ASSERT_EQ(ERROR_SUCCESS, ReadDriverRecords(views, false, expected).code);
         points = FaultPointsOf(faults.Calls());
     }
     ASSERT_EQ(5u, expected.size());
@@ -279,7 +279,7 @@ TEST(DriverRecords, ReadingReportsAnySingleFailedCallOrLosesNothing)
         {
             RegistryFaults faults;
             faults.Fail(point);
-            failure = ReadDriverRecords(views, records);
+            failure = ReadDriverRecords(views, false, records);
             EXPECT_TRUE(faults.OpenKeys().empty()) << "a key was left open";
             EXPECT_EQ(0, faults.StrayCloses());
         }
