@@ -68,6 +68,8 @@ bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLi
         options.push_back({"json", no_argument, nullptr, 'j'});
     if (command.takesTimeout)
         options.push_back({"timeout", required_argument, nullptr, 't'});
+    if (command.takesReplace)
+        options.push_back({"replace", no_argument, nullptr, 'r'});
     options.push_back({nullptr, 0, nullptr, 0});
 
     // 0 starts the parser afresh; errors are reported here, not printed by the parser. The leading "-" hands every
@@ -96,6 +98,9 @@ bool ParseOptions(const CommandRow& command, std::vector<char*>& argv, CommandLi
                 error = std::string("--timeout takes whole seconds from 1 to 600, not \"") + optarg + "\"";
                 return false;
             }
+            break;
+        case 'r':
+            line.replace = true;
             break;
         case 'h':
             line.action = Action::Help;
@@ -178,10 +183,13 @@ constexpr char kHelpEnd[] =
     "Options:\n"
     "  --view 32|64  only this registry view\n"
     "  --json        one JSON array with an object per subkey: view, location, name, clsid, description,\n"
-    "                server, health (probe: view, location, name, clsid, result, call, code, message, module,\n"
+    "                server, health, registered_again (true for the same driver both active and hidden)\n"
+    "                (probe: view, location, name, clsid, result, call, code, message, module,\n"
     "                driver_name, driver_version, inputs, outputs, buffer_min, buffer_max, buffer_preferred,\n"
     "                buffer_granularity, sample_rate)\n"
     "  --timeout S   probe: how long one driver may take, 1 to 600 seconds (default 10)\n"
+    "  --replace     where a name is the same driver in both locations (registered again, as by an update),\n"
+    "                the one moved replaces the other, which is not kept\n"
     "\n"
     QUIMBLE_VIEWS_SERVED
     "\n"

@@ -15,8 +15,9 @@ struct CommandRow {
     const char* name;
     bool takesJson;
     bool takesTimeout;
-    bool takesNames;  // names may follow the command
-    bool needsNames;  // at least one name is then required
+    bool takesReplace;  // --replace: a driver registered again replaces its copy on the other side
+    bool takesNames;    // names may follow the command
+    bool needsNames;    // at least one name is then required
     const char* usage;    // after the command's name on its usage line
     const char* summary;  // what it does, for --help; lines after the first are indented under it
     CommandHandler run;
@@ -32,6 +33,7 @@ struct CommandLine {
     int view = 0;                         // 32 or 64 from --view; 0 for every view the program serves
     bool json = false;
     unsigned timeoutSeconds = 10;    // --timeout: how long one driver may take
+    bool replace = false;            // hide and restore: a driver registered again replaces its copy on the other side
     std::vector<std::string> names;  // as given, UTF-8
 };
 

@@ -95,7 +95,9 @@ LONG OpenLocationsForMoves(ViewMoves& moves)
 
 class NameMover {
 public:
-    NameMover(Direction direction, const std::vector<RegistryView>& views) : hide_(direction == Direction::Hide)
+    NameMover(Direction direction, const std::vector<RegistryView>& views, bool replace)
+        : hide_(direction == Direction::Hide),
+          ifRegisteredAgain_(replace ? IfRegisteredAgain::Replace : IfRegisteredAgain::LeaveBoth)
     {
         const char* source = hide_ ? kActiveLocationPath : kHiddenLocationPath;
         const char* destination = hide_ ? kHiddenLocationPath : kActiveLocationPath;
@@ -206,18 +208,34 @@ private:
         HKEY source = hide_ ? moves.active.Get() : moves.hidden.Get();
         HKEY destination = hide_ ? moves.hidden.Get() : moves.active.Get();
         const std::string destinationShown = MachineKeyAsShown(moves.view, moves.destinationPath);
-        const MoveOutcome outcome = MoveEntry(source, destination, moved.name.c_str(), moves.view.flag);
+        const MoveOutcome outcome =
+            MoveEntry(source, destination, moved.name.c_str(), moves.view.flag, ifRegisteredAgain_);
+        // The older copy's spelling of the name may differ from the entry's.
+        if (const Entry* older = outcome.olderCopyRemoved ? FindEntry(moves.destination, name) : nullptr)
+            RemoveEntry(moves.destination, std::string(older->name));
+        const char* replaced = hide_ ? "the older hidden copy" : "the active copy";
         switch (outcome.result) {
         case MoveResult::Moved:
             RemoveEntry(moves.source, moved.name);
             moves.destination.push_back(moved);
-            return {shown + (hide_ ? ": hidden" : ": restored"), true, false};
+            return {shown + (hide_ ? ": hidden" : ": restored") +
+                        (outcome.olderCopyRemoved ? std::string(", replacing ") + replaced : std::string()),
+                    true, false};
+        case MoveResult::RegisteredAgain:
+            return {shown + (hide_ ? ": already hidden" : ": already active") +
+                        ", and an update has probably registered it again: --replace would " +
+                        (hide_ ? "hide" : "restore") + " it, replacing " + replaced,
+                    true, true};
         case MoveResult::NameTakenByDevice:
             return {shown + ": name taken by a driver of that name in " + destinationShown, true, true};
         case MoveResult::NameTakenByOtherKey:
             return {shown + ": name taken by " + destinationShown + "\\" + shown + ", a key that is no driver", true,
                     true};
         case MoveResult::Failed:
+            return {shown + ": failed" + (outcome.olderCopyRemoved ? std::string(" after removing ") + replaced : "") +
+                        ": " + ErrorText(outcome.error),
+                    true, true};
+        case MoveResult::FailedNameTaken:
             return {shown + ": failed: " + ErrorText(outcome.error), true, true};
         case MoveResult::LeftInBoth:
             moves.destination.push_back(moved);
@@ -229,16 +247,18 @@ private:
     }
 
     bool hide_;
+    IfRegisteredAgain ifRegisteredAgain_;
     // Each holds open keys, so it stays where it was made.
     std::vector<std::unique_ptr<ViewMoves>> views_;
 };
 
-ExitCode MoveByName(Direction direction, const std::vector<RegistryView>& views, const std::vector<std::string>& names)
+ExitCode MoveByName(Direction direction, const std::vector<RegistryView>& views, const std::vector<std::string>& names,
+                    bool replace)
 {
     std::vector<std::wstring> wideNames;
     for (const std::string& name : names)
         wideNames.push_back(WideFromUtf8(name));
-    NameMover mover(direction, views);
+    NameMover mover(direction, views, replace);
     std::string failure;
     const LONG prepared = mover.Prepare(wideNames, failure);
     if (prepared == ERROR_ACCESS_DENIED) {
@@ -261,12 +281,12 @@ ExitCode MoveByName(Direction direction, const std::vector<RegistryView>& views,
 
 ExitCode Hide(const CommandLine& line, const std::vector<RegistryView>& views)
 {
-    return MoveByName(Direction::Hide, views, line.names);
+    return MoveByName(Direction::Hide, views, line.names, line.replace);
 }
 
 ExitCode Restore(const CommandLine& line, const std::vector<RegistryView>& views)
 {
-    return MoveByName(Direction::Restore, views, line.names);
+    return MoveByName(Direction::Restore, views, line.names, line.replace);
 }
 
 bool SameDriverName(const std::wstring& a, const std::wstring& b)

@@ -8,9 +8,10 @@
 #include <vector>
 
 // Moves each named entry (matched without regard to letter case, as the registry matches names) in every view
-// given where the source location holds it, and prints one line per name and view. Done when every name was moved
-// or was already there, NotDone when one was not, AccessDenied when a location could not be opened for writing,
-// which is found out before anything moves.
+// given where the source location holds it, and prints one line per name and view. With --replace, an entry that
+// is the same driver as the destination's of that name replaces it. Done when every name was moved or was already
+// there, NotDone when one was not, AccessDenied when a location could not be opened for writing, which is found out
+// before anything moves.
 ExitCode Hide(const CommandLine& line, const std::vector<RegistryView>& views);
 ExitCode Restore(const CommandLine& line, const std::vector<RegistryView>& views);
 

@@ -63,11 +63,14 @@ ExitCode Check(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
     ExitCode failed = ExitCode::Done;
-    if (!ReadRecordsOrSayWhy(views, true, records, failed))
+    // The hidden location too, whose records only mark the active drivers registered again.
+    if (!ReadRecordsOrSayWhy(views, false, records, failed))
         return failed;
     size_t drivers = 0;
     std::vector<DriverRecord> failing;
     for (const DriverRecord& record : records) {
+        if (record.hidden)
+            continue;
         if (record.health != Health::NotADriver)
             ++drivers;
         if (!PassesCheck(record.health))

@@ -22,6 +22,20 @@ TableRow RecordRow(const DriverRecord& record)
             cell(record.description),    cell(record.server), HealthWord(record.health)};
 }
 
+// The names of the view's drivers registered again, each once, under a line that says what to do about them.
+std::string RegisteredAgainNote(const std::vector<DriverRecord>& records, const RegistryView& view)
+{
+    std::string names;
+    for (const DriverRecord& record : records)
+        if (record.view == view.bits && record.registeredAgain && !record.hidden)
+            names += "  " + record.name + "\n";
+    if (names.empty())
+        return names;
+    return "Registered again, probably by an update (the same driver both active and hidden; hide --replace hides it "
+           "again):\n" +
+           names;
+}
+
 std::optional<std::string> Utf8Text(const std::optional<std::string>& text)
 {
     return text ? std::optional<std::string>(Utf8FromActiveCodePage(*text)) : std::nullopt;
@@ -76,6 +90,7 @@ std::string RecordsAsJson(const std::vector<DriverRecord>& records)
             {"description", TextOrNull(record.description)},
             {"server", TextOrNull(record.server)},
             {"health", HealthWord(record.health)},
+            {"registered_again", record.registeredAgain},
         });
     }
     // A name the registry holds with a lone surrogate has no UTF-8 form; it is written with a replacement character
@@ -95,6 +110,7 @@ std::string RecordsAsTable(const std::vector<DriverRecord>& records, const std::
             if (record.view == view.bits)
                 rows.push_back(RecordRow(record));
         text += rows.size() > 1 ? AlignedRows(rows) : "no entries\n";
+        text += RegisteredAgainNote(records, view);
     }
     return text;
 }

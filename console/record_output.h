@@ -15,11 +15,12 @@ bool PassesCheck(Health health);
 DriverRecord Utf8Record(DriverRecord record);
 
 // One UTF-8 JSON array, an object per record with the fields "view", "location", "name", "clsid", "description",
-// "server" and "health", in that order; a missing string is null.
+// "server", "health" and "registered_again", in that order; a missing string is null.
 std::string RecordsAsJson(const std::vector<DriverRecord>& records);
 
 // For each view, a heading that names its two locations as the registry editor shows them, then a row per record
-// under column headings; a view without records says so.
+// under column headings; a view without records says so. Under the rows, a note names the active records of
+// drivers registered again.
 std::string RecordsAsTable(const std::vector<DriverRecord>& records, const std::vector<RegistryView>& views);
 
 // The tables' parts that other commands' tables share: the word of a location, a view's heading line, and rows

@@ -27,11 +27,13 @@ struct MoveDirection {
     const DriverLocation& source;
     const DriverLocation& destination;
     const char* nothingSelected;
+    const char* destinationWord;  // "hidden" or "active", as the boxes call a copy there
 };
 extern const MoveDirection kHideDirection;
 extern const MoveDirection kRestoreDirection;
 
-// The command of one direction on the dialog's lists: moves the selected items and says what was not done.
+// The command of one direction on the dialog's lists: moves the selected items, asks once whether those registered
+// again are to replace their older copies, and says what was not done.
 void MoveSelected(const MoveDirection& direction, HWND dialog);
 void HideSelected(HWND dialog);
 void RestoreSelected(HWND dialog);

@@ -2,6 +2,7 @@
 #include "driver_moves.h"
 
 #include "registry_calls.h"
+#include "same_driver.h"
 #include "tree_copy.h"
 
 #include <string>
@@ -28,20 +29,74 @@ LONG Unregister(HKEY entry)
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
 }
 
-// Undoes a complete copy, the source being whole and registered: the copy is unregistered first, so remains of a
-// delete that stops half-way are no registration; if that fails, the copy stays whole beside the source.
+// Deletes parent\name, open as `entry` and read as `image`, unregistered first, so that remains of a delete that
+// stops half-way are no registration. Returns the first failing call's code; `unregistered` says whether the entry
+// is no registration now.
+LONG DeleteEntry(HKEY parent, const wchar_t* name, HKEY entry, const KeyImage& image, REGSAM view, bool& unregistered)
+{
+    const LONG rc = Unregister(entry);
+    unregistered = rc == ERROR_SUCCESS;
+    if (!unregistered)
+        return rc;
+    return DeleteTree(parent, name, image, view);
+}
+
+// Undoes a complete copy, the source being whole and registered; if the copy cannot be unregistered, it stays whole
+// beside the source.
 MoveOutcome TakeBackCopy(HKEY destination, const wchar_t* name, HKEY copy, const KeyImage& image, LONG error,
                          REGSAM view)
 {
-    if (Unregister(copy) != ERROR_SUCCESS)
-        return {MoveResult::LeftInBoth, error};
-    DeleteTree(destination, name, image, view);
-    return {MoveResult::Failed, error};
+    bool unregistered = false;
+    // Remains of a delete that fails after unregistering are no registration, and the move has failed already.
+    static_cast<void>(DeleteEntry(destination, name, copy, image, view, unregistered));
+    return {unregistered ? MoveResult::Failed : MoveResult::LeftInBoth, error};
 }
 
 MoveOutcome FailedWith(LONG error)
 {
     return {MoveResult::Failed, error};
+}
+
+// What the destination's subkey of the name, already there and open as `there`, is to the entry: the same driver
+// registered again, another driver, or another key. A read that fails tells none of them.
+MoveOutcome WhatIsInTheWay(HKEY entry, HKEY there, HKEY destination, const char* name, REGSAM view)
+{
+    bool same = false;
+    LONG rc = HoldSameDriver(entry, there, same);
+    if (rc != ERROR_SUCCESS)
+        return {MoveResult::FailedNameTaken, rc};
+    if (same)
+        return {MoveResult::RegisteredAgain, ERROR_SUCCESS};
+    rc = FindValue(destination, name, kRegistrationValue, NameCase::Exact, view);
+    if (rc == ERROR_SUCCESS)
+        return {MoveResult::NameTakenByDevice, ERROR_SUCCESS};
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return {MoveResult::NameTakenByOtherKey, ERROR_SUCCESS};
+    return {MoveResult::FailedNameTaken, rc};
+}
+
+// Deletes the destination's older copy, read whole first and as itself (what could not be deleted as it is, a link
+// or a name cut short, stays), and makes the key anew, as `copy`, for the entry's own copy. `olderCopyRemoved` says
+// whether the older copy is no registration any more. Returns the first failing call's code.
+LONG ReplaceOlderCopy(HKEY destination, const WideText& name, const WideText& className, REGSAM view,
+                      RegistryKey& copy, bool& olderCopyRemoved)
+{
+    RegistryKey older;
+    LONG rc = registryCalls.openKeyExW(destination, name.data(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE | view,
+                                       older.Receive());
+    KeyImage olderImage;
+    if (rc == ERROR_SUCCESS)
+        rc = ReadKeyImage(older.Get(), view, olderImage);
+    if (rc == ERROR_SUCCESS)
+        rc = DeleteEntry(destination, name.data(), older.Get(), olderImage, view, olderCopyRemoved);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    DWORD disposition = 0;
+    rc = CreateKeyWithClass(destination, name.data(), className, view, copy, &disposition);
+    // Made again meanwhile by another program: not a key of this move's own to copy into.
+    if (rc == ERROR_SUCCESS && disposition != REG_CREATED_NEW_KEY)
+        return ERROR_ALREADY_EXISTS;
+    return rc;
 }
 
 }  // namespace
@@ -58,7 +113,11 @@ LONG OpenLocations(RegistryKey& active, RegistryKey& hidden, REGSAM view)
     return activeOpened != ERROR_SUCCESS ? activeOpened : hiddenOpened;
 }
 
-MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM view)
+namespace {
+
+// The move, saying in `olderCopyRemoved` whether a replace took the destination's older copy away.
+MoveOutcome MoveOrReplace(HKEY source, HKEY destination, const char* name, REGSAM view,
+                          IfRegisteredAgain ifRegisteredAgain, bool& olderCopyRemoved)
 {
     WideText wideName;
     if (!Widen(name, wideName))
@@ -82,8 +141,13 @@ MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM vi
         return FailedWith(rc);
     // Copying into a subkey that was already there would merge two registrations into one.
     if (disposition != REG_CREATED_NEW_KEY) {
-        const bool device = SubkeyHasValue(destination, name, kRegistrationValue, view);
-        return {device ? MoveResult::NameTakenByDevice : MoveResult::NameTakenByOtherKey, ERROR_SUCCESS};
+        const MoveOutcome inTheWay = WhatIsInTheWay(entry.Get(), copy.Get(), destination, name, view);
+        if (inTheWay.result != MoveResult::RegisteredAgain || ifRegisteredAgain == IfRegisteredAgain::LeaveBoth)
+            return inTheWay;
+        // The older copy goes first; until the entry's own copy is whole there, the entry stays whole where it is.
+        rc = ReplaceOlderCopy(destination, wideName, image.className, view, copy, olderCopyRemoved);
+        if (rc != ERROR_SUCCESS)
+            return {olderCopyRemoved ? MoveResult::Failed : MoveResult::FailedNameTaken, rc};
     }
 
     rc = WriteKeyImage(image, copy.Get(), view);
@@ -107,4 +171,14 @@ MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM vi
         WriteKeyImage(image, rebuilt.Get(), view) != ERROR_SUCCESS)
         return {MoveResult::Moved, ERROR_SUCCESS};
     return TakeBackCopy(destination, wideName.data(), copy.Get(), image, rc, view);
+}
+
+}  // namespace
+
+MoveOutcome MoveEntry(HKEY source, HKEY destination, const char* name, REGSAM view, IfRegisteredAgain ifRegisteredAgain)
+{
+    bool olderCopyRemoved = false;
+    MoveOutcome outcome = MoveOrReplace(source, destination, name, view, ifRegisteredAgain, olderCopyRemoved);
+    outcome.olderCopyRemoved = olderCopyRemoved;
+    return outcome;
 }

@@ -4,6 +4,7 @@
 #include "driver_entries.h"
 #include "registry_key.h"
 #include "registry_reading.h"
+#include "same_driver.h"
 #include "server_file.h"
 
 #include <objbase.h>
@@ -124,6 +125,31 @@ private:
     LONG classesOpened_;
 };
 
+// The name in UTF-16, as the registry compares names.
+std::wstring WideName(const std::string& name)
+{
+    std::wstring wide(name.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? length - 1 : 0);
+    return wide;
+}
+
+// Both records of a name that a view holds in both locations as the same driver: the names compared as the
+// registry compares them, the classes as the move compares them.
+void MarkRegisteredAgain(std::vector<DriverRecord>& records)
+{
+    for (DriverRecord& active : records) {
+        if (active.hidden || !active.clsid)
+            continue;
+        const std::wstring name = WideName(active.name);
+        for (DriverRecord& hidden : records)
+            if (hidden.hidden && hidden.view == active.view && hidden.clsid &&
+                CompareStringOrdinal(WideName(hidden.name).c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL &&
+                NameSameClass(*hidden.clsid, *active.clsid))
+                active.registeredAgain = hidden.registeredAgain = true;
+    }
+}
+
 }  // namespace
 
 RecordsFailure ReadDriverRecords(const std::vector<RegistryView>& views, bool activeOnly,
@@ -140,5 +166,6 @@ RecordsFailure ReadDriverRecords(const std::vector<RegistryView>& views, bool ac
                 return failure;
         }
     }
+    MarkRegisteredAgain(records);
     return {};
 }

@@ -28,6 +28,8 @@ struct DriverRecord {
     std::optional<std::string> description;
     std::optional<std::string> server;
     Health health;
+    // The view holds the same driver under this name in both locations: an update has probably registered it again.
+    bool registeredAgain = false;
 };
 
 // A read that failed: the call's code and the key it was about, as the registry editor shows it.
@@ -37,7 +39,8 @@ struct RecordsFailure {
 };
 
 // The records of every subkey of the active location, and of the hidden one too unless `activeOnly`, view by view
-// in the order given. A driver is a subkey holding a "CLSID" value in any letter case, as hosts read it. A location
-// that does not exist has none. Any other failure to read stops the reading and is returned.
+// in the order given; with both read, the drivers registered again are marked. A driver is a subkey holding a
+// "CLSID" value in any letter case, as hosts read it. A location that does not exist has none. Any other failure to
+// read stops the reading and is returned.
 [[nodiscard]] RecordsFailure ReadDriverRecords(const std::vector<RegistryView>& views, bool activeOnly,
                                                std::vector<DriverRecord>& records);

@@ -45,11 +45,25 @@ void ShowStoreMessage(const char* text)
     MessageBoxA(GetForegroundWindow(), text, kTitle, MB_OK);
 }
 
+bool AskToReplace(const std::vector<std::string>& names, const char* destinationWord)
+{
+    std::string text;
+    AddParagraph(text,
+                 std::string("These devices are already ") + destinationWord +
+                     ", and an update has probably registered them again:\n",
+                 names, [](const std::string& name) { return name; });
+    text += std::string("\n\nYes replaces the ") + destinationWord +
+            " copy of each with the one selected; No leaves both as they are.";
+    return MessageBoxA(GetForegroundWindow(), text.c_str(), kTitle, MB_YESNO) == IDYES;
+}
+
 void MoveReport::Add(const std::string& name, const MoveOutcome& outcome)
 {
     switch (outcome.result) {
     case MoveResult::Moved:
         break;
+    // A driver registered again and not replaced is a device of that name in the way all the same.
+    case MoveResult::RegisteredAgain:
     case MoveResult::NameTakenByDevice:
         takenByDevices_.push_back(name);
         break;
@@ -57,6 +71,7 @@ void MoveReport::Add(const std::string& name, const MoveOutcome& outcome)
         takenByOtherKeys_.push_back(name);
         break;
     case MoveResult::Failed:
+    case MoveResult::FailedNameTaken:
         failed_.push_back({name, outcome.error});
         break;
     case MoveResult::LeftInBoth:

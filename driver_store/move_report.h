@@ -7,6 +7,9 @@
 #include <vector>
 
 void ShowStoreMessage(const char* text);
+// Asks once whether the entries registered again replace their copies in the destination, named by `destinationWord`
+// ("hidden" or "active"); true for Yes. The names were collected downwards, as a walk collects them.
+bool AskToReplace(const std::vector<std::string>& names, const char* destinationWord);
 
 // The names a walk did not simply move, collected downwards, by what happened to them.
 class MoveReport {

@@ -71,6 +71,11 @@ int CountOf(HWND list)
     return static_cast<int>(count);
 }
 
+bool WaitUntilGone(HWND box)
+{
+    return WaitUntil([box] { return !IsWindow(box) || !IsWindowVisible(box); });
+}
+
 }  // namespace
 
 AppProcess::~AppProcess()
@@ -233,7 +238,16 @@ bool AnswerBox(HWND box)
         PostMessageA(ok, BM_CLICK, 0, 0);
     else
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return WaitUntil([box] { return !IsWindow(box) || !IsWindowVisible(box); });
+    return WaitUntilGone(box);
+}
+
+bool AnswerBoxWith(HWND box, int buttonId)
+{
+    HWND button = GetDlgItem(box, buttonId);
+    if (!button)
+        return false;
+    PostMessageA(button, BM_CLICK, 0, 0);
+    return WaitUntilGone(box);
 }
 
 int ListCount(HWND dialog, int listId)

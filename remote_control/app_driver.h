@@ -69,6 +69,9 @@ HWND FindMainDialog();
 std::string BoxText(HWND box);
 // Presses the box's OK button and waits until the box has gone.
 bool AnswerBox(HWND box);
+// Presses the box's button of that id (IDYES, IDNO) and waits until the box has gone; false when it has no such
+// button or did not go.
+bool AnswerBoxWith(HWND box, int buttonId);
 
 // The items of a list box in UTF-8, in list order; any process's list, this thread's own included.
 // 0 for a list that does not answer.

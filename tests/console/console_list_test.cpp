@@ -7,7 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -21,6 +23,7 @@ struct Expected {
     std::optional<std::string> description;
     std::optional<std::string> server;
     const char* health;
+    bool registeredAgain = false;
 };
 
 json Nullable(const std::optional<std::string>& text)
@@ -36,7 +39,15 @@ json AsJson(const Expected& record)
             {"clsid", Nullable(record.clsid)},
             {"description", Nullable(record.description)},
             {"server", Nullable(record.server)},
-            {"health", record.health}};
+            {"health", record.health},
+            {"registered_again", record.registeredAgain}};
+}
+
+// ASCII letters in lower case, as the note's names are matched to the rows of both locations.
+std::string Lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
 }
 
 // Records in one order, whatever order the registry enumerates them in.
@@ -75,14 +86,20 @@ std::vector<json> ParseJson(const std::string& text)
     return document.is_array() ? document.get<std::vector<json>>() : std::vector<json>();
 }
 
-// Reads the table back: each view's rows, up to the blank line after them, cut at the columns its heading row
-// starts, counted in characters, so a row out of line reads back wrong. A "-" cell is a missing string.
+// Reads the table back: each view's rows, up to the blank line or the note after them, cut at the columns its
+// heading row starts, counted in characters, so a row out of line reads back wrong. A "-" cell is a missing string.
+// The names under the note of drivers registered again mark both records of that name in the view.
 std::vector<json> ParseTable(const std::string& text)
 {
     const std::vector<std::wstring> columns = {L"location", L"name", L"CLSID", L"description", L"server", L"health"};
     const std::vector<std::string> fields = {"location", "name", "clsid", "description", "server", "health"};
+    const std::wstring note =
+        L"Registered again, probably by an update (the same driver both active and hidden; "
+        L"hide --replace hides it again):";
     std::vector<json> records;
     std::vector<size_t> starts;
+    std::set<std::pair<int, std::string>> registeredAgain;
+    bool inNote = false;
     int view = 0;
     std::wstring all = WideFromUtf8(text);
     for (size_t begin = 0, end; begin < all.size(); begin = end + 1) {
@@ -92,6 +109,12 @@ std::vector<json> ParseTable(const std::string& text)
         const std::wstring line = all.substr(begin, end - begin);
         if (line.empty()) {
             starts.clear();
+            inNote = false;
+        } else if (line == note) {
+            starts.clear();
+            inNote = true;
+        } else if (inNote && line.compare(0, 2, L"  ") == 0) {
+            registeredAgain.insert({view, Lowered(Utf8FromWide(line.substr(2)))});
         } else if (line.find(L"-bit view: ") == 2) {
             view = std::stoi(line.substr(0, 2));
         } else if (line.compare(0, columns[0].size(), columns[0]) == 0) {
@@ -109,6 +132,9 @@ std::vector<json> ParseTable(const std::string& text)
             records.push_back(record);
         }
     }
+    for (json& record : records)
+        record["registered_again"] =
+            registeredAgain.count({record["view"].get<int>(), Lowered(record["name"].get<std::string>())}) > 0;
     return records;
 }
 
@@ -169,6 +195,14 @@ protected:
         Driver(v32, v32.active, "Driver Store 32", 33, "", REG_SZ,
                SystemPath32() + "\\DriverStore\\quimble-test-store.dll");
         Driver(v32, v32.active, "Sysnative 32", 34, "", REG_EXPAND_SZ, "%SystemRoot%\\Sysnative\\quimble-test-alder.dll");
+        // Drivers an update registered again while hidden, their classes in another letter case or without braces;
+        // and a hidden driver of another class under an active one's name.
+        WriteTree(
+            HKEY_LOCAL_MACHINE, v64.hidden + "\\ALDER DESK 64",
+            RegistryTree().String("CLSID", "{5eed0001-0c0f-4e1d-9a5b-00000000c0de}").String("Description", "older"));
+        WriteTree(HKEY_LOCAL_MACHINE, v64.hidden + "\\gone server",
+                  RegistryTree().String("CLSID", TestClsid(3).substr(1, 36)));
+        Driver(v32, v32.hidden, kShared, 26, "another class", 0, "");
         // What a failed move leaves: no "CLSID", in the hidden location.
         WriteTree(HKEY_LOCAL_MACHINE, v32.hidden + "\\Half Moved",
                   RegistryTree().String("Description", "remains").Subkey("Settings", RegistryTree().Dword("Rate", 1)));
@@ -205,9 +239,14 @@ protected:
         const TestView& v32 = View32();
         return {
             {64, "active", "Alder Desk 64", TestClsid(1), "Alder desk", v64.systemFolder + "\\quimble-test-alder.dll",
-             "ok"},
+             "ok", true},
+            {64, "hidden", "ALDER DESK 64", "{5eed0001-0c0f-4e1d-9a5b-00000000c0de}", "older",
+             v64.systemFolder + "\\quimble-test-alder.dll", "ok", true},
+            {64, "hidden", "gone server", TestClsid(3).substr(1, 36), {}, {}, "bad CLSID", true},
+            {32, "hidden", kShared, TestClsid(26), "another class", {}, "not registered"},
             {64, "active", "Bare Name 64", TestClsid(2), {}, v64.systemFolder + "\\quimble-test-bare.dll", "ok"},
-            {64, "active", "Gone Server", TestClsid(3), "Left behind", vendor64_ + "\\gone.dll", "server missing"},
+            {64, "active", "Gone Server", TestClsid(3), "Left behind", vendor64_ + "\\gone.dll", "server missing",
+             true},
             {64, "active", "Wrong Bits 64", TestClsid(4), "32-bit server", vendor64_ + "\\thirtytwo.dll",
              "wrong architecture"},
             {64, "active", "Unregistered", TestClsid(5), "no class", {}, "not registered"},

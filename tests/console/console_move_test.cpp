@@ -122,6 +122,10 @@ TEST_F(ConsoleMoveTest, WhatIsDoneOrCannotBeDoneChangesNothing)
          1,
          "32-bit view: Larchmont Dual ASIO: name taken by " + View32().hiddenShown +
              "\\Larchmont Dual ASIO, a key that is no driver\n"},
+        // The same text in both, but no GUID: another driver, which --replace leaves alone.
+        {{"hide", "Corvid Loopback", "--replace", "--view", "64"},
+         1,
+         "64-bit view: Corvid Loopback: name taken by a driver of that name in " + View64().hiddenShown + "\n"},
     };
     const RegistryTree before = Snapshot();
     for (const Case& c : cases) {
@@ -129,6 +133,52 @@ TEST_F(ConsoleMoveTest, WhatIsDoneOrCannotBeDoneChangesNothing)
         ExpectRun(c.arguments, c.exitCode, c.lines);
         EXPECT_EQ(before, Snapshot());
     }
+}
+
+// An update registered a hidden driver again in both views: without --replace nothing moves and the line says what
+// --replace would do; with it, one view and then both hide it again in place of the older copy, under the active
+// entry's spelling; a restore with --replace puts the hidden copy back in place of the active one.
+TEST_F(ConsoleMoveTest, ReplaceMovesADriverRegisteredAgainInPlaceOfItsOtherCopy)
+{
+    const RegistryTree older = RegistryTree()
+                                   .String("CLSID", "5eed0028-0c0f-4e1d-9a5b-00000000c0de")
+                                   .String("Description", "older")
+                                   .Subkey("Settings", RegistryTree().Dword("Rate", 44100));
+    for (const TestView* view : BothViews()) {
+        WriteTree(HKEY_LOCAL_MACHINE, view->active + "\\" + kShared, RegistryTree().String("CLSID", TestClsid(40)));
+        WriteTree(HKEY_LOCAL_MACHINE, view->hidden + "\\LARCHMONT DUAL ASIO", older);
+    }
+    const RegistryTree update = ReadTree(HKEY_LOCAL_MACHINE, View64().active).subkeys.at(kShared);
+    const std::string wouldHide =
+        "Larchmont Dual ASIO: already hidden, and an update has probably registered it "
+        "again: --replace would hide it, replacing the older hidden copy\n";
+    const RegistryTree before = Snapshot();
+    ExpectRun({"hide", kShared}, 1, "64-bit view: " + wouldHide + "32-bit view: " + wouldHide);
+    EXPECT_EQ(before, Snapshot());
+
+    ExpectRun({"hide", "larchmont DUAL asio", "--replace", "--view", "32"}, 0,
+              "32-bit view: Larchmont Dual ASIO: hidden, replacing the older hidden copy\n");
+    EXPECT_TRUE(MachineKeyHolds(View32().hidden, RegistryTree().Subkey(kShared, update)));
+    EXPECT_EQ(kShared, ReadTree(HKEY_LOCAL_MACHINE, View32().hidden).subkeys.begin()->first) << "the entry's spelling";
+    EXPECT_TRUE(MachineKeyHolds(View32().active, Without(seeded32_, {kShared})));
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, RegistryTree().Subkey("LARCHMONT DUAL ASIO", older)));
+
+    ExpectRun({"hide", kShared, "--replace"}, 0,
+              "64-bit view: Larchmont Dual ASIO: hidden, replacing the older hidden copy\n"
+              "32-bit view: Larchmont Dual ASIO: already hidden\n");
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, RegistryTree().Subkey(kShared, update)));
+    EXPECT_TRUE(MachineKeyHolds(View64().active, Without(seeded64_, {kShared})));
+
+    WriteTree(HKEY_LOCAL_MACHINE, View64().active + "\\Larchmont dual asio", older);
+    const RegistryTree parked = Snapshot();
+    ExpectRun({"restore", kShared, "--view", "64"}, 1,
+              "64-bit view: Larchmont Dual ASIO: already active, and an update has probably registered it again: "
+              "--replace would restore it, replacing the active copy\n");
+    EXPECT_EQ(parked, Snapshot());
+    ExpectRun({"restore", kShared, "--view", "64", "--replace"}, 0,
+              "64-bit view: Larchmont Dual ASIO: restored, replacing the active copy\n");
+    EXPECT_TRUE(MachineKeyHolds(View64().active, RegistryTree(Without(seeded64_, {kShared})).Subkey(kShared, update)));
+    EXPECT_TRUE(MachineKeyHolds(View64().hidden, RegistryTree()));
 }
 
 TEST_F(ConsoleMoveTest, ANameMovedOnceIsAlreadyThereTheSecondTime)
@@ -156,6 +206,7 @@ TEST_F(ConsoleMoveTest, UsageErrorsExitWithTwoAndChangeNothing)
         {{"move", "Alder Desk 64"}, "unknown command \"move\""},
         {{"list", "--verbose"}, "unknown option --verbose for list"},
         {{"hide", "Alder Desk 64", "--json"}, "unknown option --json for hide"},
+        {{"list", "--replace"}, "unknown option --replace for list"},
         {{"list", "--view", "16"}, "--view takes 32 or 64, not \"16\""},
         {{"check", "--view"}, "--view needs a value"},
         {{"hide"}, "hide needs the name of at least one driver"},
@@ -185,7 +236,7 @@ TEST_F(ConsoleMoveTest, HelpAndVersionGoToStandardOutputWithExitCodeZero)
     const ConsoleRun help = Run({"--help"});
     EXPECT_EQ(0u, help.exitCode) << Describe(help);
     EXPECT_EQ(0u, help.out.find("quimble64 " QUIMBLE_VERSION ": ")) << help.out;
-    for (const char* line : {"  quimble64 hide    NAME... [--view 32|64]\n",
+    for (const char* line : {"  quimble64 hide    NAME... [--view 32|64] [--replace]\n",
                              "  quimble64 probe   [NAME...] [--view 32|64] [--json] [--timeout SECONDS]\n",
                              "both registry views", "3 access denied"})
         EXPECT_NE(std::string::npos, help.out.find(line)) << line;

@@ -400,4 +400,104 @@ TEST(MoveEntry, ReportsWhatHappenedToTheEntry)
     EXPECT_EQ(RegistryTree(start.hidden).Subkey("Synth", DriverTree("Synth")), after.hidden);
 }
 
+constexpr char kTwinClass[] = "{4F1C2B7E-9A30-4D65-B8C1-2E7D90A3F5B6}";
+
+// The destination's entry of the name against the one selected: the same driver is told apart by the class its
+// "CLSID" string names, in any letter case, with or without its braces; anything else is another driver.
+TEST(MoveEntry, TellsTheSameDriverRegisteredAgainFromAnother)
+{
+    struct Case {
+        const char* label;
+        RegistryValue selected;
+        RegistryValue there;
+        MoveResult result;
+    };
+    const auto text = [](const std::string& value) { return RegistryValue{REG_SZ, value + '\0'}; };
+    const RegistryValue twin = text(kTwinClass);
+    const Case cases[] = {
+        {"the same text", twin, twin, MoveResult::RegisteredAgain},
+        {"lower case", twin, text("{4f1c2b7e-9a30-4d65-b8c1-2e7d90a3f5b6}"), MoveResult::RegisteredAgain},
+        {"without braces", twin, text("4F1C2B7E-9A30-4D65-B8C1-2E7D90A3F5B6"), MoveResult::RegisteredAgain},
+        {"braces only on the selected", text("4f1c2b7e-9a30-4d65-b8c1-2e7d90a3f5b6"), twin,
+         MoveResult::RegisteredAgain},
+        {"expandable string", twin, RegistryValue{REG_EXPAND_SZ, twin.data}, MoveResult::RegisteredAgain},
+        {"another class", twin, text("{4F1C2B7E-9A30-4D65-B8C1-2E7D90A3F5B7}"), MoveResult::NameTakenByDevice},
+        {"one brace", twin, text("{4F1C2B7E-9A30-4D65-B8C1-2E7D90A3F5B6"), MoveResult::NameTakenByDevice},
+        {"a space after", twin, text(std::string(kTwinClass) + " "), MoveResult::NameTakenByDevice},
+        {"no GUID in either", text("Twin"), text("Twin"), MoveResult::NameTakenByDevice},
+        {"no string", twin, RegistryValue{REG_BINARY, twin.data}, MoveResult::NameTakenByDevice},
+        {"empty", twin, text(""), MoveResult::NameTakenByDevice},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.label);
+        RegistrySandbox sandbox;
+        Locations start;
+        start.active.Subkey("Twin", DriverTree("selected twin").Value("CLSID", row.selected.type, row.selected.data));
+        start.hidden.Subkey("twin", DriverTree("older twin").Value("CLSID", row.there.type, row.there.data));
+        start.hiddenExists = true;
+        WriteLocations(start);
+        RegistryKey active;
+        RegistryKey hidden;
+        ASSERT_EQ(ERROR_SUCCESS, OpenLocations(active, hidden));
+
+        const MoveOutcome outcome = MoveEntry(active.Get(), hidden.Get(), "Twin");
+
+        EXPECT_EQ(row.result, outcome.result);
+        EXPECT_FALSE(outcome.olderCopyRemoved);
+        const Locations after = ReadLocations();
+        EXPECT_EQ(start.active, after.active);
+        EXPECT_EQ(start.hidden, after.hidden);
+    }
+}
+
+// One press with a driver registered again, a clash and a plain entry selected: one question names the driver
+// registered again; Yes replaces its older copy, No leaves both; the others move or clash as they always do.
+TEST(MoveCommands, DriverRegisteredAgainIsReplacedOnYesAndLeftOnNo)
+{
+    for (const Direction* direction : {&kHide, &kRestore}) {
+        for (const int answer : {IDYES, IDNO}) {
+            const bool yes = answer == IDYES;
+            SCOPED_TRACE(std::string(direction->label) + (yes ? ", Yes" : ", No"));
+            StoreBench bench;
+            bench.boxes.AnswerWith(answer);
+            Locations start;
+            start.hiddenExists = true;
+            const RegistryTree selectedTwin = DriverTree("selected twin").String("CLSID", kTwinClass);
+            start.*direction->source = Drivers({"Other Twin", "Solo"}).Subkey("Twin", selectedTwin);
+            (start.*direction->destination)
+                .Subkey("TWIN", DriverTree("older twin").String("CLSID", "4F1C2B7E-9A30-4D65-B8C1-2E7D90A3F5B6"))
+                .Subkey("Other Twin", DriverTree("another class"));
+            bench.Start(start, direction->sourceList, {"Other Twin", "Solo", "Twin"});
+
+            direction->Run(bench.host.Window());
+
+            const std::vector<RecordedBox> boxes = bench.boxes.Take();
+            ASSERT_EQ(2u, boxes.size());
+            EXPECT_EQ(kQuimbleTitle, boxes[0].title);
+            EXPECT_EQ(RegisteredAgainText(direction->destinationWord, {"Twin"}), boxes[0].text);
+            EXPECT_EQ(std::string(kDevicesInTheWayText) + "\nOther Twin", boxes[1].text);
+            Locations expected = start;
+            (expected.*direction->source).subkeys.erase("Solo");
+            (expected.*direction->destination).Subkey("Solo", DriverTree("Solo"));
+            Names stillSelected = {"Other Twin"};
+            if (yes) {
+                (expected.*direction->source).subkeys.erase("Twin");
+                (expected.*direction->destination).Subkey("Twin", selectedTwin);
+            } else {
+                stillSelected.push_back("Twin");
+            }
+            const Locations after = ReadLocations();
+            EXPECT_EQ(expected.active, after.active);
+            EXPECT_EQ(expected.hidden, after.hidden);
+            EXPECT_EQ(stillSelected, bench.host.SelectedItems(direction->sourceList));
+            EXPECT_EQ(stillSelected, bench.host.Items(direction->sourceList));
+            // The list shows the registry's spelling of each name, which after a replace is the entry's own.
+            const Names destinationNames = {"Other Twin", "Solo", yes ? "Twin" : "TWIN"};
+            EXPECT_EQ(destinationNames, DriverNames(after.*direction->destination));
+            EXPECT_EQ(destinationNames, bench.host.Items(direction->destinationList));
+            EXPECT_TRUE(bench.host.ListsShowTheirChanges());
+        }
+    }
+}
+
 }  // namespace

@@ -27,6 +27,8 @@ struct SweepStart {
     Names inTheWay;  // selected names the destination already has, which must stay where they are
     std::vector<KeyDacl> dacls;  // set once the locations are written; neither location passes anything down
     Names listedByHand;
+    // Selected names the destination holds an older copy of, registered again: replaced, it may go or leave remains.
+    Names registeredAgain;
 };
 
 struct SweepOptions {
@@ -38,6 +40,8 @@ struct SweepOptions {
     bool remainsAllowed = false;
     // Entries of three keys instead of a full driver's tree: fewer calls, for sweeps over pairs of failures.
     bool smallEntries = false;
+    // The destination holds an older copy of one selected driver, which the command is answered Yes to replace.
+    bool registeredAgain = false;
 };
 
 // Whether a box names each device, each on a line of its own with its reason, in the paragraph that begins so.

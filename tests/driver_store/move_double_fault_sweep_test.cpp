@@ -16,11 +16,13 @@ struct DoubleSweep {
     const Direction* direction;
     bool clash;
     Persistence persistence;
+    bool registeredAgain = false;
 };
 
 std::string Label(const DoubleSweep& sweep)
 {
     return std::string(sweep.direction->label) + (sweep.clash ? ", with a clash" : "") +
+           (sweep.registeredAgain ? ", replacing" : "") +
            (sweep.persistence == Persistence::PerKey ? ", failures kept per key" : "");
 }
 
@@ -38,6 +40,7 @@ TEST_P(MoveDoubleFaultSweep, KeepsEveryEntryWholeWhicheverTwoCallsFail)
     options.persistence = sweep.persistence;
     options.remainsAllowed = true;
     options.smallEntries = true;
+    options.registeredAgain = sweep.registeredAgain;
     const FaultSweep faultSweep(*sweep.direction, options);
     const FaultPoints firsts = FaultPointsOf(faultSweep.Run({}));
     int pairs = 0;
@@ -64,19 +67,22 @@ TEST_P(MoveDoubleFaultSweep, KeepsEveryEntryWholeWhicheverTwoCallsFail)
     std::cout << Label(sweep) << ": " << pairs << " pairs\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Moves, MoveDoubleFaultSweep,
-    ::testing::Values(DoubleSweep{&kHide, false, Persistence::Once}, DoubleSweep{&kRestore, false, Persistence::Once},
-                      DoubleSweep{&kHide, true, Persistence::Once}, DoubleSweep{&kRestore, true, Persistence::Once},
-                      DoubleSweep{&kHide, false, Persistence::PerKey},
-                      DoubleSweep{&kRestore, false, Persistence::PerKey}),
-    [](const ::testing::TestParamInfo<DoubleSweep>& info) {
-        std::string name;
-        for (char c : Label(info.param))
-            if (std::isalnum(static_cast<unsigned char>(c)))
-                name += c;
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Moves, MoveDoubleFaultSweep,
+                         ::testing::Values(DoubleSweep{&kHide, false, Persistence::Once},
+                                           DoubleSweep{&kRestore, false, Persistence::Once},
+                                           DoubleSweep{&kHide, true, Persistence::Once},
+                                           DoubleSweep{&kRestore, true, Persistence::Once},
+                                           DoubleSweep{&kHide, false, Persistence::PerKey},
+                                           DoubleSweep{&kRestore, false, Persistence::PerKey},
+                                           DoubleSweep{&kHide, false, Persistence::Once, true},
+                                           DoubleSweep{&kRestore, false, Persistence::Once, true}),
+                         [](const ::testing::TestParamInfo<DoubleSweep>& info) {
+                             std::string name;
+                             for (char c : Label(info.param))
+                                 if (std::isalnum(static_cast<unsigned char>(c)))
+                                     name += c;
+                             return name;
+                         });
 
 // The sweeps lean on the stand-ins: a failure kept per key recurs for that key, by whatever handle or letter case it
 // is reached, and for no other key.

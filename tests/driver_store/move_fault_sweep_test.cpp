@@ -10,18 +10,19 @@
 
 namespace {
 
-void Sweep(const Direction& direction)
+void Sweep(const Direction& direction, const SweepOptions& options = SweepOptions{})
 {
-    const FaultSweep sweep(direction, SweepOptions{});
+    const FaultSweep sweep(direction, options);
+    const std::string label = std::string(direction.label) + (options.registeredAgain ? ", replacing" : "");
     Calls clean;
     {
-        SCOPED_TRACE(std::string(direction.label) + ", no failure");
+        SCOPED_TRACE(label + ", no failure");
         clean = sweep.Run({});
     }
     const FaultPoints points = FaultPointsOf(clean);
-    std::cout << direction.label << " sweep: " << points.size() << " injection points\n";
+    std::cout << label << " sweep: " << points.size() << " injection points\n";
     for (size_t k = 0; k < points.size(); ++k) {
-        SCOPED_TRACE(std::string(direction.label) + ", failing " + Describe(points[k]));
+        SCOPED_TRACE(label + ", failing " + Describe(points[k]));
         const Calls calls = sweep.Run({points[k]});
         ASSERT_GT(calls.size(), k);
         EXPECT_TRUE(std::equal(clean.begin(), clean.begin() + k + 1, calls.begin()))
@@ -39,16 +40,38 @@ TEST(MoveFaultSweep, RestoreKeepsEveryEntryWholeWhicheverCallFails)
     Sweep(kRestore);
 }
 
+// A command that replaces an older copy of one driver registered again, beside moving two others.
+SweepOptions Replacing()
+{
+    SweepOptions options;
+    options.registeredAgain = true;
+    return options;
+}
+
+TEST(MoveFaultSweep, HideReplacingAnOlderCopyKeepsEveryEntryWholeWhicheverCallFails)
+{
+    Sweep(kHide, Replacing());
+}
+
+TEST(MoveFaultSweep, RestoreReplacingAnOlderCopyKeepsEveryEntryWholeWhicheverCallFails)
+{
+    Sweep(kRestore, Replacing());
+}
+
 // A move killed before any of its calls, as a kill or a power cut would leave the registry.
 TEST(MoveCrashPoints, NoStateOfAMoveLeavesAnEntryUnregisteredOrARegistrationIncomplete)
 {
-    for (const Direction* direction : {&kHide, &kRestore}) {
-        SCOPED_TRACE(direction->label);
-        SweepOptions options;
-        options.remainsAllowed = true;
-        const int states = FaultSweep(*direction, options).RunCheckingEveryCrashPoint();
-        std::cout << direction->label << " crash points: " << states << "\n";
-        EXPECT_GT(states, 3 * 20) << "three full driver trees take more calls than that to move";
+    for (const bool replacing : {false, true}) {
+        for (const Direction* direction : {&kHide, &kRestore}) {
+            const std::string label = std::string(direction->label) + (replacing ? ", replacing" : "");
+            SCOPED_TRACE(label);
+            SweepOptions options;
+            options.remainsAllowed = true;
+            options.registeredAgain = replacing;
+            const int states = FaultSweep(*direction, options).RunCheckingEveryCrashPoint();
+            std::cout << label << " crash points: " << states << "\n";
+            EXPECT_GT(states, 3 * 20) << "three full driver trees take more calls than that to move";
+        }
     }
 }
 

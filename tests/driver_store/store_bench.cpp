@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-const Direction kHide = {"hide",      kHideDirection,     kActiveList,
-                         kHiddenList, &Locations::active, &Locations::hidden,
-                         kHiddenPath, kHideNothingSelectedText};
-const Direction kRestore = {"restore",   kRestoreDirection,  kHiddenList,
-                            kActiveList, &Locations::hidden, &Locations::active,
-                            kActivePath, kRestoreNothingSelectedText};
+const Direction kHide = {"hide",      kHideDirection,           kActiveList,
+                         kHiddenList, &Locations::active,       &Locations::hidden,
+                         kHiddenPath, kHideNothingSelectedText, "hidden"};
+const Direction kRestore = {"restore",   kRestoreDirection,           kHiddenList,
+                            kActiveList, &Locations::hidden,          &Locations::active,
+                            kActivePath, kRestoreNothingSelectedText, "active"};
 
 Locations ReadLocations()
 {

@@ -33,6 +33,7 @@ struct Direction {
     RegistryTree Locations::*destination;
     const char* destinationPath;
     const char* nothingSelected;
+    const char* destinationWord;  // what the boxes call a copy in the destination
 
     void Run(HWND dialog) const { MoveSelected(move, dialog); }
 };

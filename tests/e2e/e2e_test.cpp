@@ -307,4 +307,43 @@ TEST_F(E2eTest, NamesInAnyScriptAreListedAndMovedAsThemselves)
     EXPECT_TRUE(MachineKeyHolds(kHiddenPath, RegistryTree()));
 }
 
+// An update registers a hidden driver again under its name: ">>" asks once; No leaves both copies as they are, Yes
+// hides it again in place of the older hidden copy.
+TEST_F(E2eTest, DriverRegisteredAgainIsHiddenAgainOnYesAndLeftOnNo)
+{
+    const std::string twin = "Corvid Loopback ASIO";
+    Park({twin});
+    // The update's registration names the class in lower case and brings a description of its own.
+    RegistryTree again = seeded_.subkeys.at(twin);
+    again.String("CLSID", "{c0a1d2e3-f405-4617-8829-3a4b5c6d7e02}").String("Description", "Corvid Loopback ASIO 2");
+    WriteTree(HKEY_LOCAL_MACHINE, std::string(kActivePath) + "\\" + twin, again);
+    const RegistryTree active = ReadTree(HKEY_LOCAL_MACHINE, kActivePath);
+    const RegistryTree hidden = ReadTree(HKEY_LOCAL_MACHINE, kHiddenPath);
+    for (const int answer : {IDNO, IDYES}) {
+        const bool yes = answer == IDYES;
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        Start();
+        HWND dialog = WaitForMainDialog();
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(SelectNamedItems(dialog, kActiveList, {twin}));
+        ClickButton(dialog, kHideButton);
+        HWND question = WaitForBox(app_);
+        ASSERT_TRUE(question) << "no box asked about the driver registered again";
+        EXPECT_EQ(kQuimbleTitle, WindowTitle(question));
+        EXPECT_EQ(RegisteredAgainText("hidden", {twin}), BoxText(question));
+        ASSERT_TRUE(AnswerBoxWith(question, answer));
+        if (yes) {
+            EXPECT_TRUE(WaitUntil([&] { return ListCount(dialog, kActiveList) == 5; })) << "the active list kept it";
+        }
+        ASSERT_TRUE(WaitUntilPaintedAndIdle(dialog));
+        EXPECT_EQ(1u, VisibleDialogs(app_.Id()).size()) << "a box came after the answer";
+        EXPECT_EQ((std::vector<std::string>{twin}), ListItems(dialog, kHiddenList));
+        EXPECT_EQ(!yes, ListItems(dialog, kActiveList) == kSortedDrivers);
+        ClickButton(dialog, IDOK);
+        ExpectExitCodeZero();
+        EXPECT_TRUE(MachineKeyHolds(kActivePath, yes ? Without(active, {twin}) : active));
+        EXPECT_TRUE(MachineKeyHolds(kHiddenPath, yes ? RegistryTree().Subkey(twin, again) : hidden));
+    }
+}
+
 }  // namespace

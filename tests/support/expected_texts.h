@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 constexpr char kActivePath[] = "Software\\ASIO";
 constexpr char kHiddenPath[] = "Software\\ASIO Quimble";
@@ -77,4 +78,15 @@ inline std::string KeysInTheWayText(const std::string& locationPath)
     return "These devices were left where they are, because HKEY_LOCAL_MACHINE\\" + locationPath +
            " already holds a registry key of the same name that is not a device; rename or remove that key (for "
            "example with the registry editor) to move them:\n";
+}
+// The question about drivers registered again, whose copies in the destination ("hidden" or "active") a Yes replaces;
+// the names in list order.
+inline std::string RegisteredAgainText(const std::string& destinationWord, const std::vector<std::string>& names)
+{
+    std::string text =
+        "These devices are already " + destinationWord + ", and an update has probably registered them again:\n";
+    for (const std::string& name : names)
+        text += "\n" + name;
+    return text + "\n\nYes replaces the " + destinationWord +
+           " copy of each with the one selected; No leaves both as they are.";
 }

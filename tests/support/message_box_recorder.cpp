@@ -1,4 +1,4 @@
-// A thread-local CBT hook sees each dialog as it is activated; a message box is read and answered with IDOK.
+// A thread-local CBT hook sees each dialog as it is activated; a message box is read and answered, by default with OK.
 #include "message_box_recorder.h"
 
 #include "app_driver.h"
@@ -79,7 +79,8 @@ void MessageBoxRecorder::Record(HWND box)
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     boxes_.push_back(RecordedBox{GetWindow(box, GW_OWNER), WindowText(box), text});
     seenBoxes_.push_back(box);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    const int answer = GetDlgItem(box, answer_) ? answer_ : IDOK;
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
 }
 
 bool MessageBoxRecorder::IsNewMessageBox(HWND window)

@@ -22,6 +22,8 @@ public:
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
+    // From now on a box that has this button (IDYES, IDNO) is answered with it; any other box, as by default, with OK.
+    void AnswerWith(int button) { answer_ = button; }
     // The boxes shown since the last call, in order; the recorder forgets them.
     std::vector<RecordedBox> Take();
     // Takes the boxes shown since the last call: exactly one, with this title, text and owner.
@@ -42,4 +44,5 @@ private:
     std::vector<HWND> seenBoxes_;
     HHOOK hook_ = nullptr;
     MessageBoxRecorder* outer_ = nullptr;
+    int answer_ = IDOK;
 };
