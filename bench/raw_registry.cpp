@@ -1,4 +1,4 @@
-// The baselines of the registry rows: the same calls with the same arguments as the store, and no layer around them.
+// Raw baselines of the registry rows: the listing with the store's calls, and a move loop with the shell's copy.
 #include "raw_registry.h"
 
 #include <shlwapi.h>

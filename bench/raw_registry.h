@@ -9,7 +9,7 @@
 // and opens each one to look for a "CLSID" value among its value names. Calls onEntry for each; returns how many.
 int RawListDrivers(const char* path, void (*onEntry)(const char* name, void* context), void* context);
 
-// Moves each named entry from one location to the other as the store does: create the destination subkey,
-// copy the tree into it, delete the source. Both locations are opened (the destination created) first.
-// Returns how many moved.
+// Moves each named entry from one location to the other the shell's way: create the destination subkey, copy the
+// tree into it with SHCopyKeyA, which leaves class names and security behind, delete the source. Both locations are
+// opened (the destination created) first. Returns how many moved.
 int RawMoveAll(const char* sourcePath, const char* destinationPath, const std::vector<std::string>& names);
