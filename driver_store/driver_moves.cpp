@@ -9,6 +9,9 @@
 
 namespace {
 
+// What a move does to an entry it takes away: reads it, unregisters it, deletes it.
+constexpr REGSAM kEntryAccess = KEY_READ | KEY_SET_VALUE | DELETE;
+
 // The list's text is in the code page the A calls use; the tree copy names keys in UTF-16.
 bool Widen(const char* name, WideText& wide)
 {
@@ -29,26 +32,25 @@ LONG Unregister(HKEY entry)
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
 }
 
-// Deletes parent\name, open as `entry` and read as `image`, unregistered first, so that remains of a delete that
-// stops half-way are no registration. Returns the first failing call's code; `unregistered` says whether the entry
-// is no registration now.
-LONG DeleteEntry(HKEY parent, const wchar_t* name, HKEY entry, const KeyImage& image, REGSAM view, bool& unregistered)
+// Deletes the entry open as `entry` (with DELETE access) and read as `image`, unregistered first, so that remains of
+// a delete that stops half-way are no registration. Returns the first failing call's code; `unregistered` says
+// whether the entry is no registration now.
+LONG DeleteEntry(HKEY entry, const KeyImage& image, REGSAM view, bool& unregistered)
 {
     const LONG rc = Unregister(entry);
     unregistered = rc == ERROR_SUCCESS;
     if (!unregistered)
         return rc;
-    return DeleteTree(parent, name, image, view);
+    return DeleteOpenTree(entry, image, view);
 }
 
 // Undoes a complete copy, the source being whole and registered; if the copy cannot be unregistered, it stays whole
 // beside the source.
-MoveOutcome TakeBackCopy(HKEY destination, const wchar_t* name, HKEY copy, const KeyImage& image, LONG error,
-                         REGSAM view)
+MoveOutcome TakeBackCopy(HKEY copy, const KeyImage& image, LONG error, REGSAM view)
 {
     bool unregistered = false;
     // Remains of a delete that fails after unregistering are no registration, and the move has failed already.
-    static_cast<void>(DeleteEntry(destination, name, copy, image, view, unregistered));
+    static_cast<void>(DeleteEntry(copy, image, view, unregistered));
     return {unregistered ? MoveResult::Failed : MoveResult::LeftInBoth, error};
 }
 
@@ -82,13 +84,13 @@ LONG ReplaceOlderCopy(HKEY destination, const WideText& name, const WideText& cl
                       RegistryKey& copy, bool& olderCopyRemoved)
 {
     RegistryKey older;
-    LONG rc = registryCalls.openKeyExW(destination, name.data(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE | view,
-                                       older.Receive());
+    LONG rc =
+        registryCalls.openKeyExW(destination, name.data(), REG_OPTION_OPEN_LINK, kEntryAccess | view, older.Receive());
     KeyImage olderImage;
     if (rc == ERROR_SUCCESS)
         rc = ReadKeyImage(older.Get(), view, olderImage);
     if (rc == ERROR_SUCCESS)
-        rc = DeleteEntry(destination, name.data(), older.Get(), olderImage, view, olderCopyRemoved);
+        rc = DeleteEntry(older.Get(), olderImage, view, olderCopyRemoved);
     if (rc != ERROR_SUCCESS)
         return rc;
     DWORD disposition = 0;
@@ -122,11 +124,10 @@ MoveOutcome MoveOrReplace(HKEY source, HKEY destination, const char* name, REGSA
     WideText wideName;
     if (!Widen(name, wideName))
         return FailedWith(ERROR_NO_UNICODE_TRANSLATION);
-    // Opened once, as itself (an entry that is a link is seen as one), to copy from and to unregister: every call
-    // that finds the entry by its name opens it again.
+    // Opened once, as itself (an entry that is a link is seen as one), to copy from, to unregister and to delete.
     RegistryKey entry;
-    LONG rc = registryCalls.openKeyExW(source, wideName.data(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE | view,
-                                       entry.Receive());
+    LONG rc =
+        registryCalls.openKeyExW(source, wideName.data(), REG_OPTION_OPEN_LINK, kEntryAccess | view, entry.Receive());
     if (rc != ERROR_SUCCESS)
         return FailedWith(rc);
     // Read whole before anything is written: an entry that could not be written back as it is stays untouched.
@@ -153,15 +154,14 @@ MoveOutcome MoveOrReplace(HKEY source, HKEY destination, const char* name, REGSA
     rc = WriteKeyImage(image, copy.Get(), view);
     if (rc != ERROR_SUCCESS) {
         // What the copy made is no registration yet, and goes again; the source is untouched.
-        DeleteTree(destination, wideName.data(), image, view);
+        DeleteOpenTree(copy.Get(), image, view);
         return FailedWith(rc);
     }
 
     rc = Unregister(entry.Get());
     if (rc != ERROR_SUCCESS)
-        return TakeBackCopy(destination, wideName.data(), copy.Get(), image, rc, view);
-    entry.Close();
-    rc = DeleteTree(source, wideName.data(), image, view);
+        return TakeBackCopy(copy.Get(), image, rc, view);
+    rc = DeleteOpenTree(entry.Get(), image, view);
     if (rc == ERROR_SUCCESS)
         return {MoveResult::Moved, ERROR_SUCCESS};
     // The delete may have taken part of the source already: it is rebuilt from what was read before the copy goes.
@@ -170,7 +170,7 @@ MoveOutcome MoveOrReplace(HKEY source, HKEY destination, const char* name, REGSA
     if (CreateKeyWithClass(source, wideName.data(), image.className, view, rebuilt, nullptr) != ERROR_SUCCESS ||
         WriteKeyImage(image, rebuilt.Get(), view) != ERROR_SUCCESS)
         return {MoveResult::Moved, ERROR_SUCCESS};
-    return TakeBackCopy(destination, wideName.data(), copy.Get(), image, rc, view);
+    return TakeBackCopy(copy.Get(), image, rc, view);
 }
 
 }  // namespace

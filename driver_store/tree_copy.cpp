@@ -172,21 +172,26 @@ LONG WriteKeyImage(const KeyImage& image, HKEY copy, REGSAM view)
     return WriteKey(image, copy, view, true);
 }
 
-LONG DeleteTree(HKEY parent, const wchar_t* name, const KeyImage& image, REGSAM view)
+LONG DeleteOpenTree(HKEY key, const KeyImage& image, REGSAM view)
 {
-    RegistryKey key;
-    LONG rc = registryCalls.openKeyExW(parent, name, REG_OPTION_OPEN_LINK, kDeleteAccess | view, key.Receive());
-    // A key of the image that is not there is already as the delete would leave it: a copy cut short lacks some.
-    if (rc == ERROR_FILE_NOT_FOUND)
-        return ERROR_SUCCESS;
-    if (rc != ERROR_SUCCESS)
-        return rc;
     for (const KeyImage& subimage : image.subkeys) {
-        rc = DeleteTree(key.Get(), subimage.name.data(), subimage, view);
+        const LONG rc = DeleteTree(key, subimage.name.data(), subimage, view);
         if (rc != ERROR_SUCCESS)
             return rc;
     }
     // Through the handle: it reaches the key opened, a link as a link. A key that has gained subkeys since it was
     // read is refused, and stays.
-    return registryCalls.deleteOpenKey(key.Get());
+    return registryCalls.deleteOpenKey(key);
+}
+
+LONG DeleteTree(HKEY parent, const wchar_t* name, const KeyImage& image, REGSAM view)
+{
+    RegistryKey key;
+    const LONG rc = registryCalls.openKeyExW(parent, name, REG_OPTION_OPEN_LINK, kDeleteAccess | view, key.Receive());
+    // A key of the image that is not there is already as the delete would leave it: a copy cut short lacks some.
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    return DeleteOpenTree(key.Get(), image, view);
 }

@@ -46,3 +46,5 @@ LONG WriteKeyImage(const KeyImage& image, HKEY copy, REGSAM view);
 // a link found in a key's place is deleted as a link, and what it points to is never reached. Returns the first
 // failing call's code; what was deleted stays so.
 LONG DeleteTree(HKEY parent, const wchar_t* name, const KeyImage& image, REGSAM view);
+// The same for a key already open as itself with DELETE access, which is not opened again by its name.
+LONG DeleteOpenTree(HKEY key, const KeyImage& image, REGSAM view);

@@ -3,6 +3,7 @@
 #include "key_looks.h"
 #include "registry_key.h"
 #include "store_bench.h"
+#include "system_error_text.h"
 #include "tree_copy.h"
 
 #include <gtest/gtest.h>
@@ -245,16 +246,20 @@ TEST(MoveCommands, KeyClassesAndSecurityTravelWithTheEntry)
 
 // Entries that the registry's calls could not write back as they are: a name with a NUL in it would come back cut
 // there (a value "CLSID" NUL "x" would become the registration), and a link would be copied as the key it points to
-// and deleted through. Each is left untouched and named with its reason; nothing outside the entries changes.
+// and deleted through. And an entry that may not be deleted, which would otherwise stay behind, unregistered, beside
+// its copy. Each is left untouched and named with its reason; nothing outside the entries changes.
 TEST(MoveCommands, EntriesThatCouldNotBeWrittenBackAsTheyAreStayUntouched)
 {
     const std::string active = std::string(kActivePath) + "\\";
     struct Case {
         const char* name;
         void (*make)(const std::string& entry);
-        const char* reason;
+        std::string reason;
     };
     const Case cases[] = {
+        {"Delete Denied",
+         [](const std::string& entry) { SetDacl(HKEY_LOCAL_MACHINE, entry, "D:(D;;SD;;;WD)(A;;KA;;;WD)"); },
+         SystemErrorText(ERROR_ACCESS_DENIED)},
         {"Linked Entry", [](const std::string& entry) { CreateLink(HKEY_LOCAL_MACHINE, entry, "Software\\Elsewhere"); },
          kRegistryLinkText},
         {"Linked Subkey",
@@ -275,7 +280,7 @@ TEST(MoveCommands, EntriesThatCouldNotBeWrittenBackAsTheyAreStayUntouched)
     };
     StoreBench bench;
     Locations start;
-    start.active = Drivers({"Linked Subkey", "Nul In Subkey", "Nul In Value", "Plain"});
+    start.active = Drivers({"Linked Subkey", "Nul In Subkey", "Nul In Value", "Delete Denied", "Plain"});
     start.hiddenExists = true;
     WriteLocations(start);
     // What the links point to: a driver elsewhere, with a class name that a copy made through the link would lose.
@@ -289,7 +294,7 @@ TEST(MoveCommands, EntriesThatCouldNotBeWrittenBackAsTheyAreStayUntouched)
     std::string expectedText = kNotMovedText;
     for (const Case& row : cases) {
         all.push_back(row.name);
-        expectedText += std::string("\n") + row.name + ": " + row.reason;
+        expectedText += "\n" + std::string(row.name) + ": " + row.reason;
     }
     bench.FillAndSelect(kActiveList, all);
     const RegistryTree software = ReadTree(HKEY_LOCAL_MACHINE, "Software");
@@ -322,6 +327,7 @@ TEST(MoveCommands, EntriesThatCouldNotBeWrittenBackAsTheyAreStayUntouched)
     EXPECT_TRUE(MachineKeyHolds("Software\\Elsewhere", elsewhereTree));
     EXPECT_EQ(elsewhere, ReadKeyLooks(HKEY_LOCAL_MACHINE, "Software\\Elsewhere"));
     // The sandbox's clean-up could not reach these.
+    SetDacl(HKEY_LOCAL_MACHINE, active + "Delete Denied", "D:(A;;KA;;;WD)");
     DeleteKeyItself(HKEY_LOCAL_MACHINE, kActivePath, L"Linked Entry");
     DeleteKeyItself(HKEY_LOCAL_MACHINE, active + "Linked Subkey\\Settings", L"Shortcut");
     DeleteKeyItself(HKEY_LOCAL_MACHINE, active + "Nul In Subkey\\Settings", std::wstring(L"Channels\0Ghost", 14));

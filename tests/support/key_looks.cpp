@@ -131,7 +131,8 @@ void SetDacl(HKEY root, const std::string& path, const char* sddl)
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
         << sddl;
     HKEY key = nullptr;
-    const LONG opened = RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key);
+    // Only the right it needs: a DACL that denies the others can be set again.
+    const LONG opened = RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key);
     EXPECT_EQ(ERROR_SUCCESS, opened) << "RegOpenKeyExA(\"" << path << "\")";
     if (opened == ERROR_SUCCESS) {
         EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor)) << path << " " << sddl;
