@@ -1,6 +1,8 @@
 // Conversions between the active code page, UTF-16 and UTF-8, and writing to the standard handles.
 #include "console_text.h"
 
+#include "system_error_text.h"
+
 #include <windows.h>
 
 namespace {
@@ -81,6 +83,11 @@ std::string Utf8FromWide(const std::wstring& text)
     std::string utf8(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), size, &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr);
     return utf8;
+}
+
+std::string ErrorTextUtf8(long code)
+{
+    return Utf8FromActiveCodePage(SystemErrorText(code));
 }
 
 size_t CharacterCount(const std::string& utf8)

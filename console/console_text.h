@@ -10,6 +10,8 @@ std::string Utf8FromActiveCodePage(const std::string& text);
 std::wstring WideFromActiveCodePage(const std::string& text);
 std::wstring WideFromUtf8(const std::string& text);
 std::string Utf8FromWide(const std::wstring& text);
+// The system's one line for an error code (the store's own for its codes), in UTF-8.
+std::string ErrorTextUtf8(long code);
 
 // Characters of UTF-8 text, for lining up columns: one per code point.
 size_t CharacterCount(const std::string& utf8);

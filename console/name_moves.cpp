@@ -8,7 +8,6 @@
 #include "move_access.h"
 #include "program_name.h"
 #include "registry_key.h"
-#include "system_error_text.h"
 
 #include <memory>
 
@@ -60,7 +59,7 @@ LONG ListEntries(const RegistryView& view, const char* path, std::vector<Entry>&
 const Entry* FindEntry(const std::vector<Entry>& entries, const std::wstring& name)
 {
     for (const Entry& entry : entries)
-        if (SameDriverName(entry.wide, name))
+        if (SameRegistryName(entry.wide.c_str(), name.c_str()))
             return &entry;
     return nullptr;
 }
@@ -72,11 +71,6 @@ void RemoveEntry(std::vector<Entry>& entries, const std::string& name)
             entries.erase(entry);
             return;
         }
-}
-
-std::string ErrorText(LONG code)
-{
-    return Utf8FromActiveCodePage(SystemErrorText(code));
 }
 
 // The active location is opened and the hidden one opened or made. A restore into a view whose active location is
@@ -117,7 +111,7 @@ public:
                 const char* path = source ? moves->sourcePath : moves->destinationPath;
                 const LONG rc = ListEntries(moves->view, path, source ? moves->source : moves->destination);
                 if (rc != ERROR_SUCCESS) {
-                    failure = "cannot read " + MachineKeyAsShown(moves->view, path) + ": " + ErrorText(rc);
+                    failure = "cannot read " + MachineKeyAsShown(moves->view, path) + ": " + ErrorTextUtf8(rc);
                     return rc;
                 }
             }
@@ -129,7 +123,8 @@ public:
                 RegistryKey location;
                 const LONG rc = OpenLocation(path, KEY_ALL_ACCESS | moves->view.flag, location);
                 if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
-                    failure = "cannot open " + MachineKeyAsShown(moves->view, path) + " for writing: " + ErrorText(rc);
+                    failure =
+                        "cannot open " + MachineKeyAsShown(moves->view, path) + " for writing: " + ErrorTextUtf8(rc);
                     return rc;
                 }
             }
@@ -142,7 +137,7 @@ public:
             const LONG rc = OpenLocationsForMoves(*moves);
             if (rc != ERROR_SUCCESS) {
                 failure = "cannot open " + MachineKeyAsShown(moves->view, kActiveLocationPath) + " and " +
-                          MachineKeyAsShown(moves->view, kHiddenLocationPath) + " for writing: " + ErrorText(rc);
+                          MachineKeyAsShown(moves->view, kHiddenLocationPath) + " for writing: " + ErrorTextUtf8(rc);
                 return rc;
             }
         }
@@ -178,7 +173,7 @@ private:
             if (entry && CheckMoveAccess(source, entry->name, failedAt) == ERROR_ACCESS_DENIED) {
                 const std::string key = std::string(moves.sourcePath) + "\\" + failedAt;
                 failure = "cannot open " + Utf8FromActiveCodePage(MachineKeyAsShown(moves.view, key)) +
-                          " for writing: " + ErrorText(ERROR_ACCESS_DENIED);
+                          " for writing: " + ErrorTextUtf8(ERROR_ACCESS_DENIED);
                 return ERROR_ACCESS_DENIED;
             }
         }
@@ -233,14 +228,14 @@ private:
                     true};
         case MoveResult::Failed:
             return {shown + ": failed" + (outcome.olderCopyRemoved ? std::string(" after removing ") + replaced : "") +
-                        ": " + ErrorText(outcome.error),
+                        ": " + ErrorTextUtf8(outcome.error),
                     true, true};
         case MoveResult::FailedNameTaken:
-            return {shown + ": failed: " + ErrorText(outcome.error), true, true};
+            return {shown + ": failed: " + ErrorTextUtf8(outcome.error), true, true};
         case MoveResult::LeftInBoth:
             moves.destination.push_back(moved);
             return {shown + ": left in both " + MachineKeyAsShown(moves.view, moves.sourcePath) + " and " +
-                        destinationShown + ": " + ErrorText(outcome.error),
+                        destinationShown + ": " + ErrorTextUtf8(outcome.error),
                     true, true};
         }
         return {shown, true, true};
@@ -287,9 +282,4 @@ ExitCode Hide(const CommandLine& line, const std::vector<RegistryView>& views)
 ExitCode Restore(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     return MoveByName(Direction::Restore, views, line.names, line.replace);
-}
-
-bool SameDriverName(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }

@@ -14,6 +14,3 @@
 // before anything moves.
 ExitCode Hide(const CommandLine& line, const std::vector<RegistryView>& views);
 ExitCode Restore(const CommandLine& line, const std::vector<RegistryView>& views);
-
-// Whether two driver names are one name, as the registry matches key names: without regard to letter case.
-bool SameDriverName(const std::wstring& a, const std::wstring& b);

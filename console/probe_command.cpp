@@ -2,7 +2,7 @@
 #include "probe_command.h"
 
 #include "console_text.h"
-#include "name_moves.h"
+#include "driver_entries.h"
 #include "probe_protocol.h"
 #include "program_name.h"
 #include "record_commands.h"
@@ -10,7 +10,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <windows.h>
 #include <cstdio>
 
 namespace {
@@ -79,9 +78,8 @@ std::string Details(const ProbeResult& result, unsigned timeoutSeconds)
 ExitCode Probe(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
-    ExitCode failed = ExitCode::Done;
-    if (!ReadRecordsOrSayWhy(views, line.names.empty(), records, failed))
-        return failed;
+    if (const ExitCode read = ReadRecordsOrSayWhy(views, line.names.empty(), records); read != ExitCode::Done)
+        return read;
     std::vector<std::string> unknown;
     const std::vector<ProbeTarget> targets = SelectProbeTargets(records, line.names, unknown);
     for (const std::string& name : unknown)
@@ -102,13 +100,16 @@ std::vector<ProbeTarget> SelectProbeTargets(const std::vector<DriverRecord>& rec
                                             const std::vector<std::string>& names, std::vector<std::string>& unknown)
 {
     std::vector<ProbeTarget> targets;
-    for (const DriverRecord& record : records)
-        if (record.health != Health::NotADriver && !record.hidden && names.empty())
-            targets.push_back(TargetOf(record));
+    if (names.empty())
+        for (const DriverRecord& record : records)
+            if (record.health != Health::NotADriver && !record.hidden)
+                targets.push_back(TargetOf(record));
     for (const std::string& name : names) {
+        const std::wstring wideName = WideFromUtf8(name);
         bool found = false;
         for (const DriverRecord& record : records)
-            if (record.health != Health::NotADriver && SameDriverName(WideFromUtf8(record.name), WideFromUtf8(name))) {
+            if (record.health != Health::NotADriver &&
+                SameRegistryName(WideFromUtf8(record.name).c_str(), wideName.c_str())) {
                 targets.push_back(TargetOf(record));
                 found = true;
             }

@@ -7,6 +7,7 @@
 #include "exit_code.h"
 #include "probe_protocol.h"
 #include "program_name.h"
+#include "registry_views.h"
 #include "system_error_text.h"
 #include "unique_handle.h"
 
@@ -51,7 +52,7 @@ std::wstring OwnPath()
 ProbeProgram ProgramFor(int view)
 {
     const std::wstring own = OwnPath();
-    if (view == (sizeof(void*) == 8 ? 64 : 32))
+    if (view == OwnView().bits)
         return {own, ""};
     const std::wstring other = own.substr(0, own.find_last_of(L'\\') + 1) + L"quimble.exe";
     const DWORD attributes = GetFileAttributesW(other.c_str());
@@ -78,7 +79,7 @@ std::vector<std::vector<std::string>> SplitLines(const std::string& bytes)
 
 std::string WhyNot(const char* what)
 {
-    return std::string(what) + " failed: " + Utf8FromActiveCodePage(SystemErrorText(static_cast<LONG>(GetLastError())));
+    return std::string(what) + " failed: " + ErrorTextUtf8(static_cast<LONG>(GetLastError()));
 }
 
 // A job that ends every process in it once its last handle is closed, whatever the processes do.

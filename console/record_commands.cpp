@@ -5,7 +5,6 @@
 #include "driver_records.h"
 #include "program_name.h"
 #include "record_output.h"
-#include "system_error_text.h"
 
 #include <string>
 
@@ -34,27 +33,25 @@ std::string OtherViewNote(const std::vector<RegistryView>& views)
     return std::string();
 }
 
-bool ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, bool activeOnly, std::vector<DriverRecord>& records,
-                         ExitCode& exitCode)
+ExitCode ReadRecordsOrSayWhy(const std::vector<RegistryView>& views, bool activeOnly,
+                             std::vector<DriverRecord>& records)
 {
     const RecordsFailure failure = ReadDriverRecords(views, activeOnly, records);
     for (DriverRecord& record : records)
         record = Utf8Record(std::move(record));
     if (failure.code == ERROR_SUCCESS)
-        return true;
-    // Only a denial is one: any other failure to read is the system's.
-    exitCode = failure.code == ERROR_ACCESS_DENIED ? ExitCode::AccessDenied : ExitCode::NotDone;
+        return ExitCode::Done;
     WriteError(std::string(kProgramName) + ": cannot read " + Utf8FromActiveCodePage(failure.key) + ": " +
-               Utf8FromActiveCodePage(SystemErrorText(failure.code)) + "\n");
-    return false;
+               ErrorTextUtf8(failure.code) + "\n");
+    // Only a denial is one: any other failure to read is the system's.
+    return failure.code == ERROR_ACCESS_DENIED ? ExitCode::AccessDenied : ExitCode::NotDone;
 }
 
 ExitCode List(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
-    ExitCode failed = ExitCode::Done;
-    if (!ReadRecordsOrSayWhy(views, false, records, failed))
-        return failed;
+    if (const ExitCode read = ReadRecordsOrSayWhy(views, false, records); read != ExitCode::Done)
+        return read;
     WriteOut(line.json ? RecordsAsJson(records) : RecordsAsTable(records, views) + OtherViewNote(views));
     return ExitCode::Done;
 }
@@ -62,10 +59,9 @@ ExitCode List(const CommandLine& line, const std::vector<RegistryView>& views)
 ExitCode Check(const CommandLine& line, const std::vector<RegistryView>& views)
 {
     std::vector<DriverRecord> records;
-    ExitCode failed = ExitCode::Done;
     // The hidden location too, whose records only mark the active drivers registered again.
-    if (!ReadRecordsOrSayWhy(views, false, records, failed))
-        return failed;
+    if (const ExitCode read = ReadRecordsOrSayWhy(views, false, records); read != ExitCode::Done)
+        return read;
     size_t drivers = 0;
     std::vector<DriverRecord> failing;
     for (const DriverRecord& record : records) {

@@ -146,9 +146,9 @@ LONG FindValue(HKEY parent, const char* subkeyName, const char* valueName, NameC
     return registryCalls.queryValueEx(subkey.Get(), valueName, nullptr, nullptr, nullptr, nullptr);
 }
 
-bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName, REGSAM view)
+bool SameRegistryName(const wchar_t* a, const wchar_t* b)
 {
-    return FindValue(parent, subkeyName, valueName, NameCase::Exact, view) == ERROR_SUCCESS;
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
 }
 
 LONG ReadSubkeyNames(HKEY key, std::vector<std::string>& names)

@@ -28,8 +28,10 @@ enum class NameCase { Exact, Any };
 // subkey is gone), else the code of the call that failed. `view` is OR-ed into the open.
 [[nodiscard]] LONG FindValue(HKEY parent, const char* subkeyName, const char* valueName, NameCase match,
                              REGSAM view);
-// True when parent\subkeyName holds a value named exactly valueName; a failure to read counts as no.
-bool SubkeyHasValue(HKEY parent, const char* subkeyName, const char* valueName, REGSAM view = 0);
+
+// Whether two names are one to the registry, which matches names without regard to letter case; so do the hosts
+// that look a registration up.
+bool SameRegistryName(const wchar_t* a, const wchar_t* b);
 
 // The names of the direct subkeys, in the registry's enumeration order. A name the code page cannot carry whole is
 // left out: acting on it could reach another key. Returns the first failure other than an index gone meanwhile;

@@ -144,7 +144,7 @@ void MarkRegisteredAgain(std::vector<DriverRecord>& records)
         const std::wstring name = WideName(active.name);
         for (DriverRecord& hidden : records)
             if (hidden.hidden && hidden.view == active.view && hidden.clsid &&
-                CompareStringOrdinal(WideName(hidden.name).c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL &&
+                SameRegistryName(WideName(hidden.name).c_str(), name.c_str()) &&
                 NameSameClass(*hidden.clsid, *active.clsid))
                 active.registeredAgain = hidden.registeredAgain = true;
     }

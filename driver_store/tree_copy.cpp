@@ -2,6 +2,7 @@
 // and string data unconverted, whatever the code page.
 #include "tree_copy.h"
 
+#include "driver_entries.h"
 #include "key_security.h"
 #include "registry_calls.h"
 #include "system_error_text.h"
@@ -15,12 +16,6 @@ constexpr wchar_t kRegistrationValueW[] = L"CLSID";
 constexpr wchar_t kLinkValueW[] = L"SymbolicLinkValue";
 constexpr REGSAM kDeleteAccess = DELETE;
 
-// The registry matches names without regard to letter case, and so do the hosts that look a registration up.
-bool SameName(const wchar_t* a, const wchar_t* b)
-{
-    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
 // A name the registry gave with `length` characters that a NUL ends earlier: written back, it would be cut there.
 bool CutShortByNul(const wchar_t* name, DWORD length)
 {
@@ -31,7 +26,6 @@ bool CutShortByNul(const wchar_t* name, DWORD length)
 struct KeyInfo {
     DWORD subkeys = 0;
     DWORD longestSubkeyName = 0;
-    DWORD longestSubkeyClass = 0;
     DWORD values = 0;
     DWORD longestValueName = 0;
     DWORD largestValue = 0;
@@ -44,7 +38,7 @@ LONG QueryKeyInfo(HKEY key, KeyInfo& info, WideText& className)
     for (;;) {
         DWORD classSize = static_cast<DWORD>(className.size());
         const LONG rc = registryCalls.queryInfoKeyW(key, className.data(), &classSize, nullptr, &info.subkeys,
-                                                    &info.longestSubkeyName, &info.longestSubkeyClass, &info.values,
+                                                    &info.longestSubkeyName, nullptr, &info.values,
                                                     &info.longestValueName, &info.largestValue, nullptr, nullptr);
         if (rc == ERROR_MORE_DATA && classSize >= className.size()) {
             className.resize(classSize + 1);
@@ -73,7 +67,7 @@ LONG ReadValues(HKEY key, const KeyInfo& info, KeyImage& image)
             return rc;
         if (CutShortByNul(name.data(), nameSize))
             return kNameCutShortError;
-        if (value.type == REG_LINK && SameName(name.data(), kLinkValueW))
+        if (value.type == REG_LINK && SameRegistryName(name.data(), kLinkValueW))
             return kRegistryLinkError;
         value.name.assign(name.data(), name.data() + nameSize + 1);
         value.data.resize(value.size);
@@ -120,7 +114,7 @@ LONG WriteKey(const KeyImage& image, HKEY copy, REGSAM view, bool top)
         return rc;
     const ValueImage* registration = nullptr;
     for (const ValueImage& value : image.values) {
-        if (top && SameName(value.name.data(), kRegistrationValueW)) {
+        if (top && SameRegistryName(value.name.data(), kRegistrationValueW)) {
             registration = &value;
             continue;
         }

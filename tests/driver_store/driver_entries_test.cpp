@@ -16,6 +16,11 @@
 
 namespace {
 
+bool HasValue(const RegistryKey& location, const char* subkeyName, const char* valueName)
+{
+    return FindValue(location.Get(), subkeyName, valueName, NameCase::Exact, 0) == ERROR_SUCCESS;
+}
+
 struct EntryCase {
     std::string name;
     RegistryTree tree;
@@ -70,7 +75,7 @@ TEST(DriverEntries, AreTheSubkeysWithAValueNamedExactlyCLSID)
     ASSERT_NO_FATAL_FAILURE(OpenActive(location));
 
     for (const EntryCase& row : EntryCases())
-        EXPECT_EQ(row.isEntry, SubkeyHasValue(location.Get(), row.name.c_str(), "CLSID")) << row.name;
+        EXPECT_EQ(row.isEntry, HasValue(location, row.name.c_str(), "CLSID")) << row.name;
     EXPECT_EQ(Sorted(expected), Sorted(ListDriverEntries(location.Get())));
 
     ListHost host;
@@ -79,17 +84,17 @@ TEST(DriverEntries, AreTheSubkeysWithAValueNamedExactlyCLSID)
     EXPECT_TRUE(host.Items(kHiddenList).empty());
 }
 
-TEST(DriverEntries, SubkeyHasValueLooksForTheNameItIsGiven)
+TEST(DriverEntries, AnExactValueIsLookedForByTheNameItIsGiven)
 {
     RegistrySandbox sandbox;
     WriteTree(HKEY_LOCAL_MACHINE, kActivePath,
               RegistryTree().Subkey("Synth", RegistryTree().String("clsid", "{x}").Dword("Rate", 1)));
     RegistryKey location;
     ASSERT_NO_FATAL_FAILURE(OpenActive(location));
-    EXPECT_TRUE(SubkeyHasValue(location.Get(), "Synth", "clsid"));
-    EXPECT_TRUE(SubkeyHasValue(location.Get(), "Synth", "Rate"));
-    EXPECT_FALSE(SubkeyHasValue(location.Get(), "Synth", "CLSID"));
-    EXPECT_FALSE(SubkeyHasValue(location.Get(), "Missing", "clsid"));
+    EXPECT_TRUE(HasValue(location, "Synth", "clsid"));
+    EXPECT_TRUE(HasValue(location, "Synth", "Rate"));
+    EXPECT_FALSE(HasValue(location, "Synth", "CLSID"));
+    EXPECT_FALSE(HasValue(location, "Missing", "clsid"));
 }
 
 TEST(DriverEntries, NamesUpTo254CharactersAreListed)
@@ -168,7 +173,7 @@ TEST(DriverEntries, LongClassNamesOnTheLocationAndAnEntryHideNothing)
     ASSERT_EQ(ERROR_SUCCESS, rc) << "RegSetValueExA(\"Classy\", \"CLSID\")";
     WriteTree(location.Get(), "Plain", RegistryTree().String("CLSID", "{x}"));
 
-    EXPECT_TRUE(SubkeyHasValue(location.Get(), "Classy", "CLSID"));
+    EXPECT_TRUE(HasValue(location, "Classy", "CLSID"));
     EXPECT_EQ((std::vector<std::string>{"Classy", "Plain"}), Sorted(ListDriverEntries(location.Get())));
 }
 
