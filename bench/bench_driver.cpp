@@ -24,13 +24,6 @@ constexpr double kAgreement = 0.15;
 // Enough for the time per call to mean something; the counts per driver are the same for any number.
 constexpr int kCountedDrivers = 100;
 
-void Seed(int count)
-{
-    const std::string error = SeedDriverTrees(count);
-    if (!error.empty())
-        Fail(error);
-}
-
 double Median(std::vector<double> samples)
 {
     std::sort(samples.begin(), samples.end());
@@ -71,15 +64,21 @@ double TimeRawListing(int expected)
     return elapsed;
 }
 
+// A console program's run from its start to its end; a run that fails ends the benchmark.
+double TimeConsoleOrFail(const std::string& exe, const std::string& arguments)
+{
+    const ConsoleTiming run = TimeConsoleRun(exe, arguments);
+    if (!run.failure.empty())
+        Fail(run.failure);
+    return run.ms;
+}
+
 // One of the move loops without a dialog: the shell's copy, or the faithful loop.
 using MoveLoop =
     std::function<int(const char* sourcePath, const char* destinationPath, const std::vector<std::string>& names)>;
 
 const MoveLoop kShellCopyLoop = RawMoveAll;
-const MoveLoop kFaithfulLoop = [](const char* sourcePath, const char* destinationPath,
-                                  const std::vector<std::string>& names) {
-    return FaithfulMoveAll(registryCalls, sourcePath, destinationPath, names);
-};
+const MoveLoop kFaithfulLoop = FaithfulMoveAll;
 
 double TimeLoopMove(const MoveLoop& loop, const DialogMove& move, const std::vector<std::string>& names)
 {
@@ -127,7 +126,7 @@ struct Bench {
     void StartUp(int drivers, double target, bool withPeak)
     {
         Progress("start-up with " + std::to_string(drivers) + " drivers");
-        Seed(drivers);
+        SeedDriverTrees(drivers);
         const std::string vs = drivers ? " (vs bare dialog + raw listing)" : " (vs bare dialog)";
         const size_t timeRow = Add("start-up and back out, " + std::to_string(drivers) + " drivers" + vs, "ms", target);
         const size_t peakRow =
@@ -145,7 +144,7 @@ struct Bench {
     void Listing(int drivers, double target)
     {
         Progress("listing " + std::to_string(drivers) + " drivers");
-        Seed(drivers);
+        SeedDriverTrees(drivers);
         const size_t row =
             Add("listing " + std::to_string(drivers) + " entries (store vs raw enumeration)", "ms", target);
         Interleave(repetitions, {[&] { rows[row].project.push_back(TimeStoreListing(drivers)); },
@@ -157,7 +156,7 @@ struct Bench {
     void ClickFixedCost()
     {
         Progress("hide and restore of 1 driver");
-        Seed(1);
+        SeedDriverTrees(1);
         const std::vector<std::string> names = DriverNames(1);
         const size_t first = rows.size();
         for (const char* step : {"hide", "restore"})
@@ -201,13 +200,13 @@ struct Bench {
         for (const char* step : {"hide ", "restore "})
             Add(step + count + " by the faithful loop, its price (vs SHCopyKeyA loop)", "ms", 0);
         const auto loop = [&](const MoveLoop& moveLoop, std::vector<double> Row::*side, size_t firstRow) {
-            Seed(drivers);
+            SeedDriverTrees(drivers);
             (rows[firstRow].*side).push_back(TimeLoopMove(moveLoop, kHide, names));
             (rows[firstRow + 1].*side).push_back(TimeLoopMove(moveLoop, kRestore, names));
         };
         Interleave(repetitions,
                    {[&] {
-                        Seed(drivers);
+                        SeedDriverTrees(drivers);
                         Running run;
                         StartToIdle(run, appExe, "", drivers);
                         const MoveTimes hide = TimeDialogMove(run, kHide, drivers);
@@ -219,7 +218,7 @@ struct Bench {
                         rows[first + 3].project.push_back(restore.painted);
                     },
                     [&] {
-                        Seed(drivers);
+                        SeedDriverTrees(drivers);
                         Running run;
                         StartToIdle(run, appExe, "", drivers);
                         rows[first + 4].project.push_back(TimeDialogMoveAnotherWay(run, kHide, drivers));
@@ -267,12 +266,6 @@ struct Bench {
         const size_t list =
             Add("quimble64 list --json, " + count + " drivers in each view (vs raw loop)", "ms", target);
         const size_t check = Add("quimble64 check, " + count + " drivers in each view (vs raw loop)", "ms", target);
-        const auto time = [&](const std::string& exe, const std::string& arguments) {
-            const ConsoleTiming run = TimeConsoleRun(exe, arguments);
-            if (!run.failure.empty())
-                Fail(run.failure);
-            return run.ms;
-        };
         // Unmeasured first runs, which also show that both find every server: the first start of each program pays
         // for caches the later ones share.
         const auto loadable = [&](const std::string& exe, const std::string& arguments, const std::string& ok) {
@@ -286,12 +279,12 @@ struct Bench {
         loadable(consoleExe, "list --json", "\"health\": \"ok\"");
         loadable(rawConsoleExe, "list", "\tok\n");
         Interleave(repetitions, {[&] {
-                                     rows[list].project.push_back(time(consoleExe, "list --json"));
-                                     rows[check].project.push_back(time(consoleExe, "check"));
+                                     rows[list].project.push_back(TimeConsoleOrFail(consoleExe, "list --json"));
+                                     rows[check].project.push_back(TimeConsoleOrFail(consoleExe, "check"));
                                  },
                                  [&] {
-                                     rows[list].baseline.push_back(time(rawConsoleExe, "list"));
-                                     rows[check].baseline.push_back(time(rawConsoleExe, "check"));
+                                     rows[list].baseline.push_back(TimeConsoleOrFail(rawConsoleExe, "list"));
+                                     rows[check].baseline.push_back(TimeConsoleOrFail(rawConsoleExe, "check"));
                                  }});
         ClearConsoleViews();
     }
@@ -313,26 +306,20 @@ struct Bench {
             Add("quimble64 probe, " + count + " drivers that load (vs raw loop, a child per driver)", "ms", target);
         const size_t together =
             Add("quimble64 probe, " + count + " drivers (vs the same loaded in one process)", "ms", 0);
-        const auto time = [&](const std::string& exe, const std::string& arguments) {
-            const ConsoleTiming run = TimeConsoleRun(exe, arguments);
-            if (!run.failure.empty())
-                Fail(run.failure);
-            return run.ms;
-        };
         // Unmeasured first runs, which also show that every driver loads in both.
-        time(consoleExe, "probe --view 64");
-        time(rawProbeChildExe, all);
+        TimeConsoleOrFail(consoleExe, "probe --view 64");
+        TimeConsoleOrFail(rawProbeChildExe, all);
         Interleave(repetitions, {[&] {
-                                     const double probe = time(consoleExe, "probe --view 64");
+                                     const double probe = TimeConsoleOrFail(consoleExe, "probe --view 64");
                                      rows[loop].project.push_back(probe);
                                      rows[together].project.push_back(probe);
                                  },
                                  [&] {
                                      const double start = NowMs();
                                      for (const std::string& clsid : clsids)
-                                         time(rawProbeChildExe, clsid);
+                                         TimeConsoleOrFail(rawProbeChildExe, clsid);
                                      rows[loop].baseline.push_back(NowMs() - start);
-                                     rows[together].baseline.push_back(time(rawProbeChildExe, all));
+                                     rows[together].baseline.push_back(TimeConsoleOrFail(rawProbeChildExe, all));
                                  }});
         ClearConsoleViews();
     }
@@ -395,7 +382,7 @@ int main(int argc, char** argv)
 
     // Unmeasured starts of both first: the first program in a fresh prefix pays for caches that later ones share,
     // and Wine's own services, started with it, keep its server busy for a while.
-    Seed(0);
+    SeedDriverTrees(0);
     double peak = 0;
     TimeStartUp(bench.appExe, "", 0, &peak);
     TimeStartUp(bench.bareExe, "", 0, &peak);

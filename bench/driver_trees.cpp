@@ -2,6 +2,7 @@
 // work of a move weighs what it does on a user's machine.
 #include "driver_trees.h"
 
+#include "dialog_timing.h"
 #include "driver_entries.h"
 #include "registry_key.h"
 
@@ -125,7 +126,7 @@ void ClearLocations()
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHiddenLocationPath);
 }
 
-std::string SeedDriverTrees(int count)
+void SeedDriverTrees(int count)
 {
     ClearLocations();
     RegistryKey active;
@@ -135,5 +136,6 @@ std::string SeedDriverTrees(int count)
         error = CreateKey(HKEY_LOCAL_MACHINE, kHiddenLocationPath, hidden);
     for (int index = 1; index <= count && error.empty(); ++index)
         error = WriteDriver(active.Get(), index);
-    return error;
+    if (!error.empty())
+        Fail(error);
 }

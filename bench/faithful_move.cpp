@@ -54,16 +54,14 @@ bool SameDacl(const SecurityParts& a, const SecurityParts& b)
 
 class TreeCopy {
 public:
-    explicit TreeCopy(const RegistryCalls& calls) : calls_(calls) {}
-
     bool Query(HKEY key, KeyShape& shape)
     {
         for (;;) {
             DWORD classSize = static_cast<DWORD>(shape.className.size());
             DWORD longestSubkeyClass = 0;
-            const LONG rc = calls_.queryInfoKeyW(key, shape.className.data(), &classSize, nullptr, &shape.subkeys,
-                                                 &shape.longestSubkeyName, &longestSubkeyClass, &shape.values,
-                                                 &shape.longestValueName, &shape.largestValue, nullptr, nullptr);
+            const LONG rc = registryCalls.queryInfoKeyW(
+                key, shape.className.data(), &classSize, nullptr, &shape.subkeys, &shape.longestSubkeyName,
+                &longestSubkeyClass, &shape.values, &shape.longestValueName, &shape.largestValue, nullptr, nullptr);
             if (rc != ERROR_MORE_DATA)
                 return rc == ERROR_SUCCESS;
             shape.className.resize(classSize + 1);
@@ -80,8 +78,8 @@ public:
     bool Register(HKEY copy)
     {
         return !registration_.empty() &&
-               calls_.setValueExW(copy, kRegistration, 0, registrationType_, registration_.data(),
-                                  static_cast<DWORD>(registration_.size())) == ERROR_SUCCESS;
+               registryCalls.setValueExW(copy, kRegistration, 0, registrationType_, registration_.data(),
+                                         static_cast<DWORD>(registration_.size())) == ERROR_SUCCESS;
     }
 
 private:
@@ -89,7 +87,7 @@ private:
     {
         for (;;) {
             DWORD size = static_cast<DWORD>(descriptor.size());
-            const LONG rc = calls_.getKeySecurity(key, kOwnerAndDacl, descriptor.data(), &size);
+            const LONG rc = registryCalls.getKeySecurity(key, kOwnerAndDacl, descriptor.data(), &size);
             if (rc != ERROR_INSUFFICIENT_BUFFER)
                 return rc == ERROR_SUCCESS;
             descriptor.resize(size);
@@ -108,14 +106,14 @@ private:
         if (from.owner && !(to.owner && EqualSid(from.owner, to.owner))) {
             InitializeSecurityDescriptor(&written, SECURITY_DESCRIPTOR_REVISION);
             SetSecurityDescriptorOwner(&written, from.owner, FALSE);
-            calls_.setKeySecurity(copy, OWNER_SECURITY_INFORMATION, &written);
+            registryCalls.setKeySecurity(copy, OWNER_SECURITY_INFORMATION, &written);
         }
         if (SameDacl(from, to))
             return true;
         InitializeSecurityDescriptor(&written, SECURITY_DESCRIPTOR_REVISION);
         SetSecurityDescriptorDacl(&written, TRUE, from.daclPresent ? from.dacl : nullptr, FALSE);
         SetSecurityDescriptorControl(&written, kInheritanceBits, from.inheritance);
-        return calls_.setKeySecurity(copy, DACL_SECURITY_INFORMATION, &written) == ERROR_SUCCESS;
+        return registryCalls.setKeySecurity(copy, DACL_SECURITY_INFORMATION, &written) == ERROR_SUCCESS;
     }
 
     bool CopyValues(HKEY original, HKEY copy, const KeyShape& shape, bool entry)
@@ -126,13 +124,13 @@ private:
             DWORD nameSize = static_cast<DWORD>(name.size());
             DWORD dataSize = static_cast<DWORD>(data.size());
             DWORD type = REG_NONE;
-            if (calls_.enumValueW(original, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) !=
-                ERROR_SUCCESS)
+            if (registryCalls.enumValueW(original, index, name.data(), &nameSize, nullptr, &type, data.data(),
+                                         &dataSize) != ERROR_SUCCESS)
                 return false;
             if (entry && CompareStringOrdinal(name.data(), -1, kRegistration, -1, TRUE) == CSTR_EQUAL) {
                 registration_.assign(data.begin(), data.begin() + dataSize);
                 registrationType_ = type;
-            } else if (calls_.setValueExW(copy, name.data(), 0, type, data.data(), dataSize) != ERROR_SUCCESS) {
+            } else if (registryCalls.setValueExW(copy, name.data(), 0, type, data.data(), dataSize) != ERROR_SUCCESS) {
                 return false;
             }
         }
@@ -144,30 +142,29 @@ private:
         std::vector<wchar_t> name(shape.longestSubkeyName + 1);
         for (DWORD index = 0; index < shape.subkeys; ++index) {
             DWORD nameSize = static_cast<DWORD>(name.size());
-            if (calls_.enumKeyExW(original, index, name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr) !=
+            if (registryCalls.enumKeyExW(original, index, name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr) !=
                 ERROR_SUCCESS)
                 return false;
             HKEY originalSubkey = nullptr;
-            if (calls_.openKeyExW(original, name.data(), REG_OPTION_OPEN_LINK, KEY_READ, &originalSubkey) !=
+            if (registryCalls.openKeyExW(original, name.data(), REG_OPTION_OPEN_LINK, KEY_READ, &originalSubkey) !=
                 ERROR_SUCCESS)
                 return false;
             names.subkeys.push_back(KeyNames{name.data(), {}});
             KeyShape subkeyShape;
             HKEY copySubkey = nullptr;
             bool copied = Query(originalSubkey, subkeyShape) &&
-                          calls_.createKeyExW(copy, name.data(), 0, subkeyShape.ClassOrNull(), 0, KEY_ALL_ACCESS,
-                                              nullptr, &copySubkey, nullptr) == ERROR_SUCCESS;
+                          registryCalls.createKeyExW(copy, name.data(), 0, subkeyShape.ClassOrNull(), 0, KEY_ALL_ACCESS,
+                                                     nullptr, &copySubkey, nullptr) == ERROR_SUCCESS;
             copied = copied && CopyKey(originalSubkey, copySubkey, subkeyShape, false, names.subkeys.back());
             if (copySubkey)
-                calls_.closeKey(copySubkey);
-            calls_.closeKey(originalSubkey);
+                registryCalls.closeKey(copySubkey);
+            registryCalls.closeKey(originalSubkey);
             if (!copied)
                 return false;
         }
         return true;
     }
 
-    const RegistryCalls& calls_;
     // Reused from key to key: a key's security is done with before its subkeys are copied.
     std::vector<BYTE> originalSecurity_ = std::vector<BYTE>(512);
     std::vector<BYTE> copySecurity_ = std::vector<BYTE>(512);
@@ -183,14 +180,15 @@ std::wstring Widened(const std::string& text)
 }
 
 // Deletes the keys below `key` that the copy named, bottom up, each opened as itself and deleted by its handle.
-bool DeleteSubkeys(const RegistryCalls& calls, HKEY key, const KeyNames& names)
+bool DeleteSubkeys(HKEY key, const KeyNames& names)
 {
     for (const KeyNames& subkeyNames : names.subkeys) {
         HKEY subkey = nullptr;
-        if (calls.openKeyExW(key, subkeyNames.name.c_str(), REG_OPTION_OPEN_LINK, DELETE, &subkey) != ERROR_SUCCESS)
+        if (registryCalls.openKeyExW(key, subkeyNames.name.c_str(), REG_OPTION_OPEN_LINK, DELETE, &subkey) !=
+            ERROR_SUCCESS)
             return false;
-        const bool deleted = DeleteSubkeys(calls, subkey, subkeyNames) && calls.deleteOpenKey(subkey) == ERROR_SUCCESS;
-        calls.closeKey(subkey);
+        const bool deleted = DeleteSubkeys(subkey, subkeyNames) && registryCalls.deleteOpenKey(subkey) == ERROR_SUCCESS;
+        registryCalls.closeKey(subkey);
         if (!deleted)
             return false;
     }
@@ -199,47 +197,46 @@ bool DeleteSubkeys(const RegistryCalls& calls, HKEY key, const KeyNames& names)
 
 }  // namespace
 
-bool FaithfulMoveEntry(const RegistryCalls& calls, HKEY source, HKEY destination, const std::string& name)
+bool FaithfulMoveEntry(HKEY source, HKEY destination, const std::string& name)
 {
     const std::wstring wideName = Widened(name);
     // Opened once, as itself, to copy from, to unregister and to delete.
     HKEY entry = nullptr;
-    if (calls.openKeyExW(source, wideName.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE | DELETE, &entry) !=
-        ERROR_SUCCESS)
+    if (registryCalls.openKeyExW(source, wideName.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_SET_VALUE | DELETE,
+                                 &entry) != ERROR_SUCCESS)
         return false;
-    TreeCopy tree(calls);
+    TreeCopy tree;
     KeyShape shape;
     KeyNames names;
     HKEY copy = nullptr;
     DWORD disposition = 0;
-    bool copied =
-        tree.Query(entry, shape) && calls.createKeyExW(destination, wideName.c_str(), 0, shape.ClassOrNull(), 0,
-                                                       KEY_ALL_ACCESS, nullptr, &copy, &disposition) == ERROR_SUCCESS;
+    bool copied = tree.Query(entry, shape) &&
+                  registryCalls.createKeyExW(destination, wideName.c_str(), 0, shape.ClassOrNull(), 0, KEY_ALL_ACCESS,
+                                             nullptr, &copy, &disposition) == ERROR_SUCCESS;
     copied = copied && disposition == REG_CREATED_NEW_KEY && tree.CopyKey(entry, copy, shape, true, names) &&
              tree.Register(copy);
     if (copy)
-        calls.closeKey(copy);
-    const bool moved = copied && calls.deleteValue(entry, "CLSID") == ERROR_SUCCESS &&
-                       DeleteSubkeys(calls, entry, names) && calls.deleteOpenKey(entry) == ERROR_SUCCESS;
-    calls.closeKey(entry);
+        registryCalls.closeKey(copy);
+    const bool moved = copied && registryCalls.deleteValue(entry, "CLSID") == ERROR_SUCCESS &&
+                       DeleteSubkeys(entry, names) && registryCalls.deleteOpenKey(entry) == ERROR_SUCCESS;
+    registryCalls.closeKey(entry);
     return moved;
 }
 
-int FaithfulMoveAll(const RegistryCalls& calls, const char* sourcePath, const char* destinationPath,
-                    const std::vector<std::string>& names)
+int FaithfulMoveAll(const char* sourcePath, const char* destinationPath, const std::vector<std::string>& names)
 {
     HKEY source = nullptr;
     HKEY destination = nullptr;
-    const LONG sourceOpened = calls.openKeyEx(HKEY_LOCAL_MACHINE, sourcePath, 0, KEY_ALL_ACCESS, &source);
-    const LONG destinationOpened = calls.createKeyEx(HKEY_LOCAL_MACHINE, destinationPath, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                     nullptr, &destination, nullptr);
+    const LONG sourceOpened = registryCalls.openKeyEx(HKEY_LOCAL_MACHINE, sourcePath, 0, KEY_ALL_ACCESS, &source);
+    const LONG destinationOpened = registryCalls.createKeyEx(HKEY_LOCAL_MACHINE, destinationPath, 0, nullptr, 0,
+                                                             KEY_ALL_ACCESS, nullptr, &destination, nullptr);
     int moved = 0;
     if (sourceOpened == ERROR_SUCCESS && destinationOpened == ERROR_SUCCESS)
         for (const std::string& name : names)
-            moved += FaithfulMoveEntry(calls, source, destination, name) ? 1 : 0;
+            moved += FaithfulMoveEntry(source, destination, name) ? 1 : 0;
     if (sourceOpened == ERROR_SUCCESS)
-        calls.closeKey(source);
+        registryCalls.closeKey(source);
     if (destinationOpened == ERROR_SUCCESS)
-        calls.closeKey(destination);
+        registryCalls.closeKey(destination);
     return moved;
 }

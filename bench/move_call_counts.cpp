@@ -32,13 +32,6 @@ std::vector<CallTally> CountedMove(CountedRegistryCalls& counted, bool hide, con
     return counted.Tallies();
 }
 
-void Seed(int drivers)
-{
-    const std::string error = SeedDriverTrees(drivers);
-    if (!error.empty())
-        Fail(error);
-}
-
 long TotalCalls(const std::vector<CallTally>& tallies)
 {
     long total = 0;
@@ -63,16 +56,14 @@ MoveCallCounts CountMoveCalls(int drivers)
     const MoveOne store = [](HKEY source, HKEY destination, const std::string& name) {
         return MoveEntry(source, destination, name.c_str()).result == MoveResult::Moved;
     };
-    const MoveOne faithful = [](HKEY source, HKEY destination, const std::string& name) {
-        return FaithfulMoveEntry(registryCalls, source, destination, name);
-    };
+    const MoveOne faithful = FaithfulMoveEntry;
     MoveCallCounts counts;
     counts.drivers = drivers;
     CountedRegistryCalls counted;
-    Seed(drivers);
+    SeedDriverTrees(drivers);
     counts.storeHide = CountedMove(counted, true, names, store);
     counts.storeRestore = CountedMove(counted, false, names, store);
-    Seed(drivers);
+    SeedDriverTrees(drivers);
     counts.faithfulHide = CountedMove(counted, true, names, faithful);
     counts.faithfulRestore = CountedMove(counted, false, names, faithful);
     return counts;

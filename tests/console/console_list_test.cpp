@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <set>
 
@@ -44,12 +43,6 @@ json AsJson(const Expected& record)
 }
 
 // ASCII letters in lower case, as the note's names are matched to the rows of both locations.
-std::string Lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 // Records in one order, whatever order the registry enumerates them in.
 std::vector<json> Sorted(std::vector<json> records)
 {
@@ -218,8 +211,7 @@ protected:
     // The system folder as programs name it; in the 32-bit view it is the file system's SysWOW64.
     static std::string SystemPath32() { return View64().systemFolder; }
 
-    // A driver entry with a description (none when empty) and its class registered in the same view (not when
-    // `type` is 0).
+    // A driver entry written through the W calls: its CLSID and Description values, given in UTF-8.
     static void WideDriver(const std::string& path, const std::string& clsid, const std::string& description)
     {
         HKEY key = nullptr;

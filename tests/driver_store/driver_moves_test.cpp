@@ -274,7 +274,8 @@ TEST(MoveCommands, EntriesThatCouldNotBeWrittenBackAsTheyAreStayUntouched)
          kNameCutShortText},
         {"Nul In Value",
          [](const std::string& entry) {
-             SetValueWithNulInName(HKEY_LOCAL_MACHINE, entry, std::wstring(L"CLSID\0x", 7));
+             SetExactValue(HKEY_LOCAL_MACHINE, entry, std::wstring(L"CLSID\0x", 7),
+                           RegistryValue{REG_DWORD, std::string("\1\0\0\0", 4)});
          },
          kNameCutShortText},
     };

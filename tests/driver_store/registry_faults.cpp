@@ -2,9 +2,9 @@
 #include "registry_faults.h"
 
 #include "driver_entries.h"
+#include "registry_tree.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace {
@@ -187,12 +187,6 @@ LSTATUS WINAPI CloseKey(HKEY key)
     current->Closed(key);
     const LSTATUS rc = RegCloseKey(key);
     return fails ? ERROR_INVALID_HANDLE : rc;
-}
-
-std::string Lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
 }
 
 }  // namespace

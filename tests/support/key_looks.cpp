@@ -165,15 +165,6 @@ std::map<std::string, KeyLook> LooksInForce(std::map<std::string, KeyLook> looks
     return looks;
 }
 
-void SetValueWithNulInName(HKEY root, const std::string& path, const std::wstring& name)
-{
-    RegistryKey key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, key.Receive())) << path;
-    UNICODE_STRING counted = Counted(name);
-    DWORD data = 1;
-    EXPECT_EQ(0, NtSetValueKey(key.Get(), &counted, 0, REG_DWORD, &data, sizeof data)) << path;
-}
-
 namespace {
 
 // Opens or creates a subkey by its counted name, a link as a link.

@@ -35,16 +35,16 @@ void CreateKeyWithClass(HKEY root, const std::string& path, const std::wstring& 
 // Gives root\path the DACL of an SDDL string such as "D:P(A;CI;KA;;;BA)".
 void SetDacl(HKEY root, const std::string& path, const char* sddl);
 
-// Names and keys that the Win32 calls cannot make, made through the native ones: a value or subkey of root\path whose
-// name holds a NUL (the Win32 calls end a name there), and root\path made a registry link to the existing key
+// Keys that the Win32 calls cannot make, made through the native ones: a subkey of root\path whose name holds a NUL
+// (the Win32 calls end a name there), and root\path made a registry link to the existing key
 // HKEY_LOCAL_MACHINE\target (the sandbox's, where one is in force).
-void SetValueWithNulInName(HKEY root, const std::string& path, const std::wstring& name);
 void CreateSubkeyWithNulInName(HKEY root, const std::string& path, const std::wstring& name);
 void CreateLink(HKEY root, const std::string& path, const std::string& machineTarget);
 // Deletes a subkey that has no subkeys by its exact name, a link itself rather than what it points to: such keys
 // are beyond the Win32 calls, and the sandbox's clean-up, made of them, would stop at them.
 void DeleteKeyItself(HKEY root, const std::string& path, const std::wstring& name);
-// A value's type and bytes exactly as given and as stored: RegSetValueExA and RegSetValueExW add a string's missing
-// terminator when the bytes after it are NUL, and the A forms convert strings.
+// A value's type and bytes exactly as given and as stored, under its name exactly as given (a NUL in it included):
+// RegSetValueExA and RegSetValueExW add a string's missing terminator when the bytes after it are NUL, and the A
+// forms convert strings.
 void SetExactValue(HKEY root, const std::string& path, const std::wstring& name, const RegistryValue& value);
 RegistryValue ExactValue(HKEY root, const std::string& path, const std::wstring& name);

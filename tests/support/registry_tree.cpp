@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 namespace {
@@ -37,6 +38,12 @@ bool RegistryNameOrder::operator()(const std::string& a, const std::string& b) c
     const std::wstring wideB = Wide(b);
     return CompareStringOrdinal(wideA.data(), static_cast<int>(wideA.size()), wideB.data(),
                                 static_cast<int>(wideB.size()), TRUE) == CSTR_LESS_THAN;
+}
+
+std::string Lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
 }
 
 bool RegistryTree::operator==(const RegistryTree& other) const

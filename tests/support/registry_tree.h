@@ -20,6 +20,10 @@ struct RegistryNameOrder {
     bool operator()(const std::string& a, const std::string& b) const;
 };
 
+// The text with its ASCII letters in lower case: one spelling for the tests' ASCII names and paths, whatever their
+// letter case.
+std::string Lowered(std::string text);
+
 struct RegistryTree {
     std::map<std::string, RegistryValue, RegistryNameOrder> values;
     std::map<std::string, RegistryTree, RegistryNameOrder> subkeys;
